@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Runs a Windows test program under Wine, in a Wine prefix of the build tree's own (never the
+# user's). CTest calls this through CMAKE_CROSSCOMPILING_EMULATOR.
+#
+# The prefix lives next to the build tree's CMakeCache.txt. Without a display it starts a
+# private Xvfb. tools/run-tests.sh starts Xvfb and a persistent wineserver once for a whole
+# test run, which makes each program start far quicker.
+set -euo pipefail
+
+build_dir=${VANDRETH_BUILD_DIR:-}
+if [ -z "$build_dir" ]; then
+  dir=$(pwd)
+  while [ "$dir" != / ] && [ ! -f "$dir/CMakeCache.txt" ]; do dir=$(dirname "$dir"); done
+  build_dir=$dir
+fi
+
+export WINEPREFIX=${WINEPREFIX_OVERRIDE:-$build_dir/wineprefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko install prompts when the prefix is made.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+export WINEARCH=win64
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$WINEPREFIX"
+  (
+    flock 9
+    [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 || true
+    wineserver -w || true
+  ) 9>"$WINEPREFIX.lock"
+fi
+
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" wine "$@"
+fi
+exec wine "$@"

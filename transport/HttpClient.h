@@ -1,0 +1,51 @@
+#pragma once
+// One synchronous HTTP(S) exchange over WinHTTP. Every outcome, failures included, comes back
+// as an HttpResult value; nothing is thrown and nothing is kept between calls.
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vandreth {
+
+// Ordered (name, value) pairs of a form-encoded body; the order is the order on the wire.
+using FormFields = std::vector<std::pair<std::string, std::string>>;
+
+struct HttpResult {
+    // 0 when no response arrived or its status code was unreadable.
+    std::int32_t statusCode = 0;
+    // Null until a response arrives; then the parsed body, or an empty object for an empty or
+    // unparsable body.
+    nlohmann::json json;
+    // Status-line text; not empty exactly when no response arrived or the status is 400 or more.
+    std::string error;
+
+    HttpResult() = default;
+    HttpResult(HttpResult&& other) noexcept;
+    HttpResult& operator=(HttpResult&& other) noexcept;
+    HttpResult(const HttpResult&) = delete;
+    HttpResult& operator=(const HttpResult&) = delete;
+    ~HttpResult() = default;
+};
+
+// The user agent that names the client to the service.
+inline constexpr const char* kUserAgent = "Vandreth-WindowsClient/1.0";
+
+// The form-encoded body of `fields`: name=value pairs joined by '&'; empty for no fields.
+std::string formBody(const FormFields& fields);
+
+// The error text for a response with `statusCode`; empty below 400.
+std::string responseErrorText(std::int32_t statusCode, const nlohmann::json& body);
+
+class HttpClient {
+public:
+    // Sends `method` to `url` with `fields` as a form body (none when empty) and a bearer
+    // token (none when empty). Blocks the calling thread until the whole answer is read.
+    HttpResult request(const std::string& method, const std::string& url, const FormFields& fields,
+                       const std::string& bearerToken) const;
+};
+
+}  // namespace vandreth
