@@ -1,0 +1,44 @@
+#include "VandrethWinApp.h"
+
+#include "Origin.h"
+#include "StateFile.h"
+#include "TextHelpers.h"
+#include "WindowText.h"
+
+#include <fstream>
+
+namespace vandreth {
+
+std::string VandrethWinApp::currentOrigin() const
+{
+    return originEdit != nullptr ? windowText(originEdit) : storedOrigin;
+}
+
+void VandrethWinApp::loadState()
+{
+    // Anything unreadable (no folder, no file, no JSON) leaves the defaults in place.
+    try {
+        std::ifstream in(statePath(), std::ios::in);
+        if (in) {
+            const StoredState stored = readStoredState(in);
+            storedOrigin = normalizedOrigin(stored.origin);
+            accessToken = trim(stored.accessToken);
+            deviceId = trim(stored.deviceId);
+        }
+    } catch (...) {
+    }
+    if (deviceId.empty()) {
+        deviceId = generateDeviceId();
+    }
+}
+
+void VandrethWinApp::saveState() const
+{
+    // Best effort: a save that cannot be made keeps the previous file, and the caller goes on.
+    try {
+        replaceFileText(statePath(), stateText(normalizedOrigin(currentOrigin()), deviceId, accessToken));
+    } catch (...) {
+    }
+}
+
+}  // namespace vandreth

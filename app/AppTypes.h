@@ -1,0 +1,46 @@
+#pragma once
+// Records and constants shared by the parts of the application.
+
+#include "HttpClient.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace vandreth {
+
+// The five background requests. Each kind has its own busy flag: at most one task of a kind
+// is in flight, tasks of different kinds run side by side.
+enum class TaskKind : std::int32_t { LinkStart = 0, LinkPoll = 1, Me = 2, Instances = 3, CreateInstance = 4 };
+
+// What a worker hands back to the window thread. The worker allocates it; from the post of
+// kAsyncMessage on, the window thread owns it.
+struct TaskResult {
+    TaskKind kind = TaskKind::LinkStart;
+    HttpResult http;
+};
+
+// One core that the create form can select.
+struct CoreOption {
+    std::string key;
+    std::string label;
+};
+
+// One project (RERI) of the account.
+struct ProjectRow {
+    std::string coreLabel;
+    std::string displayName;
+    std::string manageUrl;
+    std::string publicUrl;
+    std::string slug;
+    std::string status;
+};
+
+// Posted by a worker to the main window; lParam is the TaskResult.
+inline constexpr UINT kAsyncMessage = WM_APP + 1;
+// The main window's link-poll timer, every kPollIntervalMs.
+inline constexpr UINT_PTR kPollTimerId = 41;
+inline constexpr UINT kPollIntervalMs = 1000;
+
+}  // namespace vandreth

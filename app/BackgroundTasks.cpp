@@ -1,0 +1,108 @@
+#include "VandrethWinApp.h"
+
+#include "Origin.h"
+#include "TaskRequest.h"
+
+#include <memory>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+namespace vandreth {
+
+namespace {
+
+constexpr const char* kThreadFailed = "Vandreth could not start a background request. Please try again.";
+
+// Runs one request on its own thread. It owns everything it uses, its own (stateless) client
+// included, so it may outlive the application object.
+struct TaskWorker {
+    HttpClient client;
+    TaskKind kind;
+    TaskInputs inputs;
+    HWND window;
+
+    void operator()() noexcept
+    {
+        try {
+            auto result = std::make_unique<TaskResult>();
+            result->kind = kind;
+            const TaskRequest request = taskRequest(kind, std::move(inputs));
+            result->http = client.request(request.method, request.url, request.fields, request.bearerToken);
+            // Once posted, the result belongs to the window thread; if the window is gone, it
+            // is freed here.
+            if (PostMessageA(window, kAsyncMessage, 0, reinterpret_cast<LPARAM>(result.get()))) {
+                result.release();
+            }
+        } catch (...) {
+            // Only memory exhaustion can get here; there is nothing to report it with.
+        }
+    }
+};
+
+}  // namespace
+
+bool& VandrethWinApp::busyFlag(TaskKind kind)
+{
+    switch (kind) {
+    case TaskKind::LinkStart:
+        return linkStartBusy;
+    case TaskKind::LinkPoll:
+        return linkPollBusy;
+    case TaskKind::Me:
+        return meBusy;
+    case TaskKind::Instances:
+        return instancesBusy;
+    case TaskKind::CreateInstance:
+        break;
+    }
+    return createInstanceBusy;
+}
+
+void VandrethWinApp::markBusy(TaskKind kind, bool busy)
+{
+    busyFlag(kind) = busy;
+    syncBusyState();
+}
+
+void VandrethWinApp::enqueueTask(TaskKind kind, FormFields fields)
+{
+    if (window == nullptr || busyFlag(kind)) {
+        return;
+    }
+    markBusy(kind, true);
+    TaskWorker worker{httpClient, kind,
+                      TaskInputs{normalizedOrigin(currentOrigin()), accessToken, linkCode, deviceId, std::move(fields)},
+                      window};
+    try {
+        std::thread(std::move(worker)).detach();
+    } catch (const std::system_error&) {
+        markBusy(kind, false);
+        setStatus(kThreadFailed);
+    }
+}
+
+void VandrethWinApp::handleTaskResult(TaskResult* raw)
+{
+    const std::unique_ptr<TaskResult> result(raw);
+    markBusy(result->kind, false);
+    switch (result->kind) {
+    case TaskKind::LinkStart:
+        onLinkStartResult(result->http);
+        break;
+    case TaskKind::LinkPoll:
+        onLinkPollResult(result->http);
+        break;
+    case TaskKind::Me:
+        onMeResult(result->http);
+        break;
+    case TaskKind::Instances:
+        onInstancesResult(result->http);
+        break;
+    case TaskKind::CreateInstance:
+        onCreateInstanceResult(result->http);
+        break;
+    }
+}
+
+}  // namespace vandreth

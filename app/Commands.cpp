@@ -1,0 +1,112 @@
+#include "VandrethWinApp.h"
+
+#include "Origin.h"
+#include "WebAddress.h"
+#include "WindowText.h"
+
+#include <shellapi.h>
+
+namespace vandreth {
+
+namespace {
+
+enum CommandId : int {
+    kGenerateLinkCode = 1003,
+    kOpenPairingPage = 1004,
+    kRefresh = 1005,
+    kUnlink = 1006,
+    kOpenSelectedProject = 1008,
+    kCreateReri = 1018,
+};
+
+constexpr const char* kNotAWebPage =
+    "Vandreth opens only web pages (http or https addresses), so this address was not opened.";
+constexpr const char* kNoProjectPage = "This project has no page to open.";
+
+// Hands a web address to the user's browser; what the shell does with it is not reported.
+void openUrl(const std::string& url)
+{
+    ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace
+
+void VandrethWinApp::onCommand(int id)
+{
+    switch (id) {
+    case kGenerateLinkCode:
+        setStatus("Requesting a new Vandreth PC link code...");
+        enqueueTask(TaskKind::LinkStart, {});
+        break;
+    case kOpenPairingPage:
+        openPairingPage();
+        break;
+    case kRefresh:
+        if (accessToken.empty()) {
+            setStatus("Link the desktop client first.");
+            break;
+        }
+        setStatus("Refreshing your Vandreth projects...");
+        enqueueTask(TaskKind::Instances, {});
+        break;
+    case kUnlink:
+        unlink();
+        break;
+    case kOpenSelectedProject:
+        openSelectedProject();
+        break;
+    case kCreateReri:
+        submitCreate();
+        break;
+    default:
+        break;
+    }
+}
+
+void VandrethWinApp::openPairingPage()
+{
+    openServicePage(!approveUrl.empty() ? approveUrl : normalizedOrigin(currentOrigin()) + "/link/pc");
+}
+
+void VandrethWinApp::openSelectedProject()
+{
+    const std::optional<std::int32_t> index = selectedProjectIndex();
+    if (!index || *index < 0 || static_cast<std::size_t>(*index) >= projects.size()) {
+        setStatus("Select a project first.");
+        return;
+    }
+    const ProjectRow& project = projects[static_cast<std::size_t>(*index)];
+    const std::string& page = !project.manageUrl.empty() ? project.manageUrl : project.publicUrl;
+    if (page.empty()) {
+        setStatus(kNoProjectPage);
+        return;
+    }
+    openServicePage(page);
+}
+
+void VandrethWinApp::openServicePage(const std::string& url)
+{
+    if (!isWebAddress(url)) {
+        setStatus(kNotAWebPage);
+        return;
+    }
+    openUrl(url);
+}
+
+void VandrethWinApp::unlink()
+{
+    accessToken.clear();
+    polling = false;
+    linkCode.clear();
+    approveUrl.clear();
+    projects.clear();
+    cores.clear();
+    resetAccount();
+    setWindowTextUtf8(linkCodeEdit, "");
+    populateProjectsList();
+    populateCoreCombo();
+    setStatus("Vandreth desktop client unlinked.");
+    saveState();
+}
+
+}  // namespace vandreth

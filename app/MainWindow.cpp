@@ -1,0 +1,146 @@
+#include "VandrethWinApp.h"
+
+#include "AnswerReaders.h"
+#include "CreateForm.h"
+#include "WindowText.h"
+
+namespace vandreth {
+
+namespace {
+
+constexpr DWORD kLabel = WS_CHILD | WS_VISIBLE | SS_LEFT;
+constexpr DWORD kEdit = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL;
+constexpr DWORD kReadOnlyEdit = WS_CHILD | WS_VISIBLE | ES_READONLY | ES_AUTOHSCROLL;
+constexpr DWORD kPushButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
+constexpr DWORD kList = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY;
+constexpr DWORD kDropDownList = WS_CHILD | WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST;
+constexpr DWORD kCheckBox = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX;
+constexpr DWORD kSunken = WS_EX_CLIENTEDGE;
+constexpr int kNoId = -1;
+
+constexpr const char* kNoCores = "No cores available";
+
+void setChecked(HWND checkBox, bool checked)
+{
+    SendMessageA(checkBox, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void addComboEntry(HWND combo, const std::string& text)
+{
+    SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+}  // namespace
+
+void VandrethWinApp::createUi()
+{
+    font = GdiFont(CreateFontA(-18, 0, 0, 0, FW_MEDIUM, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                               CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Segoe UI"));
+
+    // Left: origin and link code. Right: the linked account. Below the status line: the project
+    // list on the left, the create form on the right.
+    createControl(0, "STATIC", "Vandreth URL", kLabel, 20, 18, 150, 20, kNoId);
+    originEdit = createControl(kSunken, "EDIT", storedOrigin.c_str(), kEdit, 20, 40, 430, 26, 1001);
+    createControl(0, "STATIC", "Link Code", kLabel, 20, 76, 150, 20, kNoId);
+    linkCodeEdit = createControl(kSunken, "EDIT", "", kReadOnlyEdit, 20, 98, 430, 26, 1002);
+    generateButton = createControl(0, "BUTTON", "Generate Link Code", kPushButton, 20, 136, 205, 30, 1003);
+    pairingButton = createControl(0, "BUTTON", "Open Pairing Page", kPushButton, 245, 136, 205, 30, 1004);
+    createControl(0, "STATIC", "Linked Account", kLabel, 490, 18, 180, 20, kNoId);
+    accountLine = createControl(0, "STATIC", "Not linked yet", kLabel, 490, 44, 420, 20, 1020);
+    planLine = createControl(0, "STATIC", "Plan: -", kLabel, 490, 70, 220, 20, 1021);
+    limitLine = createControl(0, "STATIC", "Limit: -", kLabel, 490, 96, 220, 20, 1022);
+    refreshButton = createControl(0, "BUTTON", "Refresh", kPushButton, 490, 136, 120, 30, 1005);
+    unlinkButton = createControl(0, "BUTTON", "Unlink", kPushButton, 620, 136, 120, 30, 1006);
+    statusLine = createControl(0, "STATIC", "Starting...", kLabel, 20, 182, 1020, 20, 1019);
+    createControl(0, "STATIC", "Your Vandreth Projects", kLabel, 20, 220, 220, 20, kNoId);
+    projectList = createControl(kSunken, "LISTBOX", "", kList, 20, 246, 500, 360, 1007);
+    openProjectButton = createControl(0, "BUTTON", "Open Selected Project", kPushButton, 20, 620, 220, 30, 1008);
+    createControl(0, "STATIC", "RERI Name", kLabel, 560, 220, 140, 20, kNoId);
+    nameEdit = createControl(kSunken, "EDIT", "", kEdit, 560, 242, 470, 26, 1009);
+    createControl(0, "STATIC", "Description", kLabel, 560, 278, 140, 20, kNoId);
+    descriptionEdit = createControl(kSunken, "EDIT", "", kEdit, 560, 300, 470, 26, 1010);
+    createControl(0, "STATIC", "Emoji", kLabel, 560, 336, 100, 20, kNoId);
+    emojiEdit = createControl(kSunken, "EDIT", kDefaultEmoji, kEdit, 560, 358, 90, 26, 1011);
+    createControl(0, "STATIC", "Accent", kLabel, 670, 336, 100, 20, kNoId);
+    accentEdit = createControl(kSunken, "EDIT", kDefaultAccent, kEdit, 670, 358, 150, 26, 1012);
+    createControl(0, "STATIC", "Tags", kLabel, 840, 336, 140, 20, kNoId);
+    tagsEdit = createControl(kSunken, "EDIT", "", kEdit, 840, 358, 190, 26, 1013);
+    createControl(0, "STATIC", "Core", kLabel, 560, 394, 100, 20, kNoId);
+    coreCombo = createControl(0, "COMBOBOX", "", kDropDownList, 560, 416, 220, 300, 1014);
+    createControl(0, "STATIC", "Preset", kLabel, 810, 394, 100, 20, kNoId);
+    presetCombo = createControl(0, "COMBOBOX", "", kDropDownList, 810, 416, 220, 200, 1015);
+    for (const char* preset : {"balanced", "casual", "hardcore"}) {
+        addComboEntry(presetCombo, preset);
+    }
+    SendMessageA(presetCombo, CB_SETCURSEL, 0, 0);
+    publicListingCheck = createControl(0, "BUTTON", "Show this RERI in the public recent list", kCheckBox, 560, 462,
+                                       320, 24, 1016);
+    maintenanceCheck =
+        createControl(0, "BUTTON", "Start this RERI in maintenance mode", kCheckBox, 560, 492, 300, 24, 1017);
+    setChecked(publicListingCheck, true);
+    createButton = createControl(0, "BUTTON", "Create RERI", kPushButton, 560, 536, 220, 34, 1018);
+
+    populateCoreCombo();
+    syncBusyState();
+    SetTimer(window, kPollTimerId, kPollIntervalMs, nullptr);
+}
+
+HWND VandrethWinApp::createControl(DWORD exStyle, const char* className, const char* text, DWORD style, int x, int y,
+                                   int width, int height, int id)
+{
+    HWND control = CreateWindowExA(exStyle, className, text, style, x, y, width, height, window,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), moduleHandle, nullptr);
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+    return control;
+}
+
+void VandrethWinApp::populateCoreCombo()
+{
+    SendMessageA(coreCombo, CB_RESETCONTENT, 0, 0);
+    if (cores.empty()) {
+        addComboEntry(coreCombo, kNoCores);
+    }
+    for (const CoreOption& core : cores) {
+        addComboEntry(coreCombo, core.label);
+    }
+    SendMessageA(coreCombo, CB_SETCURSEL, 0, 0);
+}
+
+void VandrethWinApp::populateProjectsList()
+{
+    // Redraw once at the end rather than for every line of a long list.
+    SendMessageA(projectList, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(projectList, LB_RESETCONTENT, 0, 0);
+    for (const ProjectRow& project : projects) {
+        const std::string line = projectLine(project);
+        SendMessageA(projectList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    }
+    if (!projects.empty()) {
+        SendMessageA(projectList, LB_SETCURSEL, 0, 0);
+    }
+    SendMessageA(projectList, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(projectList, nullptr, TRUE);
+    syncBusyState();
+}
+
+std::optional<std::int32_t> VandrethWinApp::selectedProjectIndex() const
+{
+    const LRESULT index = SendMessageA(projectList, LB_GETCURSEL, 0, 0);
+    if (index == LB_ERR) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(index);
+}
+
+void VandrethWinApp::clearForm()
+{
+    setWindowTextUtf8(nameEdit, "");
+    setWindowTextUtf8(descriptionEdit, "");
+    setWindowTextUtf8(tagsEdit, "");
+    setWindowTextUtf8(emojiEdit, kDefaultEmoji);
+    setWindowTextUtf8(accentEdit, kDefaultAccent);
+    setChecked(publicListingCheck, true);
+    setChecked(maintenanceCheck, false);
+}
+
+}  // namespace vandreth

@@ -1,0 +1,38 @@
+#pragma once
+// The state file: %APPDATA%\Vandreth\pc-client-state.json, a small JSON object with the
+// service origin, the device id and, while linked, the access token.
+
+#include <filesystem>
+#include <istream>
+#include <string>
+
+namespace vandreth {
+
+// The three values as the file holds them, read leniently: a member that is missing or not a
+// string reads as empty text.
+struct StoredState {
+    std::string origin;
+    std::string deviceId;
+    std::string accessToken;
+};
+
+// The folder of the state file: "Vandreth" in the folder that APPDATA names (even when it is
+// set to empty text), or in the temporary folder when APPDATA is not set. Creates nothing.
+std::filesystem::path appDataDirectory();
+
+// Creates the state file's folder with its parents, then gives the file's path.
+std::filesystem::path statePath();
+
+// Reads the first JSON value of `in`. Throws when the stream holds no JSON value.
+StoredState readStoredState(std::istream& in);
+
+// The file's text with '\n' line ends: sorted keys, indent 2, no line end after the brace.
+// "access_token" is left out when `accessToken` is empty. Throws for text that is not UTF-8.
+std::string stateText(const std::string& origin, const std::string& deviceId, const std::string& accessToken);
+
+// Writes `text` in text mode (so each '\n' becomes CR LF) to a file beside `path`, then moves
+// that file over `path` in one step. On any failure `path` keeps its old content and false
+// comes back.
+bool replaceFileText(const std::filesystem::path& path, const std::string& text);
+
+}  // namespace vandreth

@@ -1,0 +1,128 @@
+#pragma once
+// The desktop client: one object that owns the main window, its controls, the persisted state,
+// the link-and-poll state, one busy flag per background task and the two lists the service fills.
+//
+// Everything here runs on the window thread. Workers never touch this object: each gets copies
+// of what its request needs and sends its result back as kAsyncMessage.
+
+#include "AppTypes.h"
+#include "GdiFont.h"
+#include "HttpClient.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vandreth {
+
+class VandrethWinApp {
+public:
+    VandrethWinApp();
+    ~VandrethWinApp() = default;
+    VandrethWinApp(const VandrethWinApp&) = delete;
+    VandrethWinApp& operator=(const VandrethWinApp&) = delete;
+
+    // Loads the state, opens the main window, pumps messages until it is closed, saves the state
+    // once more. Returns the exit code: 0 after the window closed, 1 when it could not be created.
+    int run(HINSTANCE instance, int showCommand);
+
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+
+private:
+    // Start-up, message dispatch and the window updates everything else uses (AppWindow.cpp).
+    LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void onDestroy();
+    void onPollTimer(WPARAM timerId);
+    void setStatus(const std::string& text);
+    void setAccountSummary(const std::string& account, const std::string& plan, const std::string& limit);
+    void syncBusyState();
+
+    // Origin and state file (AppState.cpp).
+    std::string currentOrigin() const;
+    void loadState();
+    void saveState() const;
+
+    // Background tasks (BackgroundTasks.cpp).
+    void enqueueTask(TaskKind kind, FormFields fields);
+    void markBusy(TaskKind kind, bool busy);
+    bool& busyFlag(TaskKind kind);
+    void handleTaskResult(TaskResult* result);
+
+    // Answers of the link requests (LinkFlow.cpp).
+    void onLinkStartResult(const HttpResult& http);
+    void onLinkPollResult(const HttpResult& http);
+
+    // Answers of the account requests (AccountResults.cpp).
+    void onMeResult(const HttpResult& http);
+    void onInstancesResult(const HttpResult& http);
+    void onCreateInstanceResult(const HttpResult& http);
+    void resetAccount();
+
+    // Controls and lists (MainWindow.cpp).
+    void createUi();
+    HWND createControl(DWORD exStyle, const char* className, const char* text, DWORD style, int x, int y, int width,
+                       int height, int id);
+    void populateCoreCombo();
+    void populateProjectsList();
+    std::optional<std::int32_t> selectedProjectIndex() const;
+    void clearForm();
+
+    // Create form (CreateForm.cpp).
+    void submitCreate();
+    std::string selectedCoreKey() const;
+    std::string selectedPresetName() const;
+
+    // Buttons (Commands.cpp).
+    void onCommand(int id);
+    void openPairingPage();
+    void openSelectedProject();
+    void openServicePage(const std::string& url);
+    void unlink();
+
+    HINSTANCE moduleHandle = nullptr;
+    HWND window = nullptr;
+    GdiFont font;
+    HWND originEdit = nullptr;
+    HWND linkCodeEdit = nullptr;
+    HWND statusLine = nullptr;
+    HWND accountLine = nullptr;
+    HWND planLine = nullptr;
+    HWND limitLine = nullptr;
+    HWND projectList = nullptr;
+    HWND nameEdit = nullptr;
+    HWND descriptionEdit = nullptr;
+    HWND emojiEdit = nullptr;
+    HWND accentEdit = nullptr;
+    HWND tagsEdit = nullptr;
+    HWND coreCombo = nullptr;
+    HWND presetCombo = nullptr;
+    HWND publicListingCheck = nullptr;
+    HWND maintenanceCheck = nullptr;
+    HWND generateButton = nullptr;
+    HWND pairingButton = nullptr;
+    HWND refreshButton = nullptr;
+    HWND unlinkButton = nullptr;
+    HWND openProjectButton = nullptr;
+    HWND createButton = nullptr;
+
+    HttpClient httpClient;
+    std::string storedOrigin;
+    std::string deviceId;
+    std::string accessToken;
+    std::string linkCode;
+    std::string approveUrl;
+    bool polling = false;
+    std::uint64_t nextPollAt = 0;
+    bool linkStartBusy = false;
+    bool linkPollBusy = false;
+    bool meBusy = false;
+    bool instancesBusy = false;
+    bool createInstanceBusy = false;
+    std::vector<ProjectRow> projects;
+    std::vector<CoreOption> cores;
+};
+
+}  // namespace vandreth

@@ -1,0 +1,240 @@
+#include "ClientHarness.h"
+
+#include "VandrethWinApp.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace vandreth::test {
+
+namespace {
+
+std::filesystem::path uniqueFolder()
+{
+    static std::atomic<int> counter{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    std::ostringstream name;
+    name << "vandreth-test-" << GetCurrentProcessId() << '-' << stamp << '-' << counter++;
+    auto folder = std::filesystem::temp_directory_path() / name.str();
+    std::filesystem::create_directories(folder);
+    return folder;
+}
+
+void setAppData(const char* value)
+{
+    _putenv_s("APPDATA", value != nullptr ? value : "");
+}
+
+BOOL CALLBACK findMainWindow(HWND candidate, LPARAM found)
+{
+    char className[64] = {};
+    GetClassNameA(candidate, className, sizeof(className));
+    if (std::string(className) == "VandrethClientWindow") {
+        *reinterpret_cast<HWND*>(found) = candidate;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+ScopedAppData::ScopedAppData() : folder_(uniqueFolder())
+{
+    if (const char* previous = std::getenv("APPDATA")) {
+        previous_ = previous;
+    }
+    setAppData(folder_.string().c_str());
+}
+
+ScopedAppData::~ScopedAppData()
+{
+    setAppData(previous_ ? previous_->c_str() : nullptr);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+}
+
+std::filesystem::path ScopedAppData::stateFile() const
+{
+    return folder_ / "Vandreth" / "pc-client-state.json";
+}
+
+std::optional<std::string> ScopedAppData::stateBytes() const
+{
+    std::ifstream in(stateFile(), std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void ScopedAppData::writeState(const std::string& bytes) const
+{
+    std::filesystem::create_directories(stateFile().parent_path());
+    std::ofstream(stateFile(), std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::string stateFileBytes(const std::string& origin, const std::string& deviceId, const std::string& accessToken)
+{
+    std::string bytes = "{\r\n";
+    if (!accessToken.empty()) {
+        bytes += "  \"access_token\": \"" + accessToken + "\",\r\n";
+    }
+    bytes += "  \"device_id\": \"" + deviceId + "\",\r\n";
+    bytes += "  \"origin\": \"" + origin + "\"\r\n}";
+    return bytes;
+}
+
+ClientHarness::~ClientHarness()
+{
+    if (running()) {
+        close();
+    }
+}
+
+bool ClientHarness::start()
+{
+    thread_ = std::thread([this] {
+        threadId_ = GetCurrentThreadId();
+        VandrethWinApp app;
+        exitCode_ = app.run(GetModuleHandleA(nullptr), SW_SHOWNORMAL);
+    });
+    return waitFor([this] {
+        const DWORD id = threadId_;
+        HWND found = nullptr;
+        if (id != 0) {
+            EnumThreadWindows(id, findMainWindow, reinterpret_cast<LPARAM>(&found));
+        }
+        window_ = found;
+        // The first status text is set right after the window is shown.
+        return found != nullptr && text(kStatusLine) != "Starting...";
+    });
+}
+
+int ClientHarness::close()
+{
+    if (window_ != nullptr) {
+        PostMessageA(window_, WM_CLOSE, 0, 0);
+    }
+    thread_.join();
+    window_ = nullptr;
+    return exitCode_;
+}
+
+HWND ClientHarness::control(int id) const
+{
+    return GetDlgItem(window_, id);
+}
+
+std::string ClientHarness::text(int id) const
+{
+    HWND handle = control(id);
+    const auto length = SendMessageA(handle, WM_GETTEXTLENGTH, 0, 0);
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const auto copied = SendMessageA(handle, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(copied));
+    return text;
+}
+
+void ClientHarness::setText(int id, const std::string& text) const
+{
+    SendMessageA(control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void ClientHarness::click(int id) const
+{
+    SendMessageA(control(id), BM_CLICK, 0, 0);
+}
+
+void ClientHarness::command(int id) const
+{
+    SendMessageA(window_, WM_COMMAND, MAKEWPARAM(id, 0), reinterpret_cast<LPARAM>(control(id)));
+}
+
+void ClientHarness::sendTimerTick(WPARAM timerId) const
+{
+    SendMessageA(window_, WM_TIMER, timerId, 0);
+}
+
+bool ClientHarness::enabled(int id) const
+{
+    return IsWindowEnabled(control(id)) != FALSE;
+}
+
+bool ClientHarness::checked(int id) const
+{
+    return SendMessageA(control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void ClientHarness::setChecked(int id, bool checked) const
+{
+    SendMessageA(control(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+std::vector<std::string> ClientHarness::listLines(int id) const
+{
+    HWND list = control(id);
+    std::vector<std::string> lines;
+    const auto count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        std::string line(static_cast<std::size_t>(SendMessageA(list, LB_GETTEXTLEN, i, 0)) + 1, '\0');
+        line.resize(static_cast<std::size_t>(SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line.data()))));
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+int ClientHarness::listSelection(int id) const
+{
+    return static_cast<int>(SendMessageA(control(id), LB_GETCURSEL, 0, 0));
+}
+
+void ClientHarness::selectListLine(int index, int id) const
+{
+    SendMessageA(control(id), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+std::vector<std::string> ClientHarness::comboEntries(int id) const
+{
+    HWND combo = control(id);
+    std::vector<std::string> entries;
+    const auto count = SendMessageA(combo, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        std::string entry(static_cast<std::size_t>(SendMessageA(combo, CB_GETLBTEXTLEN, i, 0)) + 1, '\0');
+        entry.resize(
+            static_cast<std::size_t>(SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry.data()))));
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+int ClientHarness::comboSelection(int id) const
+{
+    return static_cast<int>(SendMessageA(control(id), CB_GETCURSEL, 0, 0));
+}
+
+void ClientHarness::selectComboEntry(int id, int index) const
+{
+    SendMessageA(control(id), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+bool ClientHarness::waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    return true;
+}
+
+bool ClientHarness::waitForStatus(const std::string& status, std::chrono::milliseconds timeout) const
+{
+    return waitFor([&] { return text(kStatusLine) == status; }, timeout);
+}
+
+}  // namespace vandreth::test

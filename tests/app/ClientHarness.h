@@ -1,0 +1,115 @@
+#pragma once
+// Runs the real client (VandrethWinApp::run, its window and message loop) on a thread of its
+// own and drives it from the test's thread the way another program would: through the window's
+// controls, by their ids. The client's state folder is a fresh APPDATA of the harness's own.
+
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vandreth::test {
+
+// Control ids of the main window.
+enum ControlId : int {
+    kOriginEdit = 1001,
+    kLinkCodeEdit = 1002,
+    kGenerateButton = 1003,
+    kPairingButton = 1004,
+    kRefreshButton = 1005,
+    kUnlinkButton = 1006,
+    kProjectList = 1007,
+    kOpenProjectButton = 1008,
+    kNameEdit = 1009,
+    kDescriptionEdit = 1010,
+    kEmojiEdit = 1011,
+    kAccentEdit = 1012,
+    kTagsEdit = 1013,
+    kCoreCombo = 1014,
+    kPresetCombo = 1015,
+    kPublicListingCheck = 1016,
+    kMaintenanceCheck = 1017,
+    kCreateButton = 1018,
+    kStatusLine = 1019,
+    kAccountLine = 1020,
+    kPlanLine = 1021,
+    kLimitLine = 1022,
+};
+
+using namespace std::chrono_literals;
+
+// A fresh folder that APPDATA names while the object lives (the previous value comes back after).
+class ScopedAppData {
+public:
+    ScopedAppData();
+    ~ScopedAppData();
+    ScopedAppData(const ScopedAppData&) = delete;
+    ScopedAppData& operator=(const ScopedAppData&) = delete;
+
+    const std::filesystem::path& folder() const { return folder_; }
+    std::filesystem::path stateFile() const;
+    // The state file's bytes, or nothing when there is no file.
+    std::optional<std::string> stateBytes() const;
+    void writeState(const std::string& bytes) const;
+
+private:
+    std::filesystem::path folder_;
+    std::optional<std::string> previous_;
+};
+
+// The unlinked and linked state files as the client writes them (CR LF, no final line end).
+std::string stateFileBytes(const std::string& origin, const std::string& deviceId, const std::string& accessToken = "");
+
+class ClientHarness {
+public:
+    ClientHarness() = default;
+    ~ClientHarness();
+    ClientHarness(const ClientHarness&) = delete;
+    ClientHarness& operator=(const ClientHarness&) = delete;
+
+    // Starts the client and waits until its main window exists. False when it never appeared.
+    bool start();
+    // Closes the window as the user would (WM_CLOSE), waits for run() to return and gives its
+    // exit code.
+    int close();
+    bool running() const { return thread_.joinable(); }
+
+    HWND window() const { return window_; }
+    HWND control(int id) const;
+
+    std::string text(int id) const;
+    void setText(int id, const std::string& text) const;
+    // A click, as BM_CLICK: a disabled button ignores it.
+    void click(int id) const;
+    // WM_COMMAND for the id with notification code 0, whatever the button's state.
+    void command(int id) const;
+    void sendTimerTick(WPARAM timerId = 41) const;
+    bool enabled(int id) const;
+    bool checked(int id) const;
+    void setChecked(int id, bool checked) const;
+
+    std::vector<std::string> listLines(int id = kProjectList) const;
+    int listSelection(int id = kProjectList) const;
+    void selectListLine(int index, int id = kProjectList) const;
+    std::vector<std::string> comboEntries(int id) const;
+    int comboSelection(int id) const;
+    void selectComboEntry(int id, int index) const;
+
+    // Polls `condition` until it holds or `timeout` passes.
+    static bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s);
+    bool waitForStatus(const std::string& status, std::chrono::milliseconds timeout = 10s) const;
+
+private:
+    std::thread thread_;
+    std::atomic<DWORD> threadId_{0};
+    std::atomic<int> exitCode_{-1};
+    HWND window_ = nullptr;
+};
+
+}  // namespace vandreth::test
