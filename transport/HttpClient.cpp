@@ -23,8 +23,24 @@ struct UrlParts {
     bool secure = false;
 };
 
-bool crackUrl(const std::wstring& url, UrlParts& parts)
+// Wine's WinHttpCrackUrl loses a query that follows the authority with no path in between
+// ("http://host:81?a=1"); a "/" in front of it names the same request on every platform.
+std::wstring withPathBeforeQuery(const std::wstring& url)
 {
+    const std::size_t scheme = url.find(L"://");
+    if (scheme == std::wstring::npos) {
+        return url;
+    }
+    const std::size_t authorityEnd = url.find_first_of(L"/?#", scheme + 3);
+    if (authorityEnd == std::wstring::npos || url[authorityEnd] == L'/') {
+        return url;
+    }
+    return url.substr(0, authorityEnd) + L'/' + url.substr(authorityEnd);
+}
+
+bool crackUrl(const std::wstring& givenUrl, UrlParts& parts)
+{
+    const std::wstring url = withPathBeforeQuery(givenUrl);
     URL_COMPONENTS components{};
     components.dwStructSize = sizeof(components);
     components.dwSchemeLength = static_cast<DWORD>(-1);
