@@ -14,47 +14,25 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
 port=${1:-0}
 
-packages=(cmake g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 xvfb xauth
-          nlohmann-json3-dev googletest python3)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo_cmd=(); [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
-
-cmake --preset mingw >/dev/null
-cmake --build --preset mingw
+. tools/common.sh
+install_missing_packages
+build_with_mingw_preset
 
 build_dir=$here/build/mingw
 client=$build_dir/VandrethClient/VandrethClient.exe
-export WINEPREFIX=$build_dir/run-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 
-standin_pid= xvfb_pid=
+standin_pid=
 cleanup() {
   [ -n "$standin_pid" ] && kill "$standin_pid" 2>/dev/null || true
   wineserver -k 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  stop_display
 }
 trap cleanup EXIT
 
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 90 140); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-    export DISPLAY=:$n
-    echo "No display: the client's window is on the virtual display $DISPLAY."
-    break
-  done
-fi
-
-mkdir -p "$WINEPREFIX"
-[ -f "$WINEPREFIX/system.reg" ] || { echo "Making the Wine prefix $WINEPREFIX ..."; wineboot -i >/dev/null 2>&1 || true; }
+start_display_if_needed
+[ -n "$xvfb_pid" ] && echo "No display: the client's window is on the virtual display $DISPLAY."
+echo "Preparing the Wine prefix $build_dir/run-prefix ..."
+use_wine_prefix "$build_dir/run-prefix"
 
 # The client keeps its state in %APPDATA%\Vandreth; a program started from Linux gets the
 # prefix's own APPDATA folder, so that is where the state file goes.
