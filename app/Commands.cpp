@@ -21,6 +21,7 @@ enum CommandId : int {
 
 constexpr const char* kNotAWebPage =
     "Vandreth opens only web pages (http or https addresses), so this address was not opened.";
+constexpr const char* kBadOrigin = "The Vandreth URL above is not a web address, so the pairing page was not opened.";
 constexpr const char* kNoProjectPage = "This project has no page to open.";
 
 // Hands a web address to the user's browser; what the shell does with it is not reported.
@@ -65,7 +66,11 @@ void VandrethWinApp::onCommand(int id)
 
 void VandrethWinApp::openPairingPage()
 {
-    openServicePage(!approveUrl.empty() ? approveUrl : normalizedOrigin(currentOrigin()) + "/link/pc");
+    if (!approveUrl.empty()) {
+        openServicePage(approveUrl, kNotAWebPage);
+    } else {
+        openServicePage(normalizedOrigin(currentOrigin()) + "/link/pc", kBadOrigin);
+    }
 }
 
 void VandrethWinApp::openSelectedProject()
@@ -81,13 +86,13 @@ void VandrethWinApp::openSelectedProject()
         setStatus(kNoProjectPage);
         return;
     }
-    openServicePage(page);
+    openServicePage(page, kNotAWebPage);
 }
 
-void VandrethWinApp::openServicePage(const std::string& url)
+void VandrethWinApp::openServicePage(const std::string& url, const char* refusal)
 {
     if (!isWebAddress(url)) {
-        setStatus(kNotAWebPage);
+        setStatus(refusal);
         return;
     }
     openUrl(url);

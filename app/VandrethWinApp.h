@@ -79,7 +79,8 @@ private:
     void onCommand(int id);
     void openPairingPage();
     void openSelectedProject();
-    void openServicePage(const std::string& url);
+    // Opens `url` in the browser when it is a web address; otherwise shows `refusal`.
+    void openServicePage(const std::string& url, const char* refusal);
     void unlink();
 
     HINSTANCE moduleHandle = nullptr;

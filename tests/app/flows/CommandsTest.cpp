@@ -293,6 +293,25 @@ TEST_F(ShellTest, ApprovalPageThatIsNoWebAddressIsNotOpened)
     EXPECT_EQ(openedUpTo(marker, shown, mark), std::vector<std::string>{shown});
 }
 
+TEST_F(ShellTest, PairingPageOfAUrlBoxThatIsNoWebAddressIsNotOpened)
+{
+    ASSERT_TRUE(startClient());
+    const std::string marker = uniqueMarker();
+    const auto mark = opened.mark();
+    const std::vector<std::string> boxes{"C:\\Windows\\System32\\" + marker + ".exe", marker + " host", "///"};
+    for (const std::string& box : boxes) {
+        SCOPED_TRACE(box);
+        client.setText(kOriginEdit, box);
+        client.click(kPairingButton);
+        EXPECT_EQ(client.text(kStatusLine),
+                  "The Vandreth URL above is not a web address, so the pairing page was not opened.");
+    }
+    client.setText(kOriginEdit, marker + ".test");
+    client.click(kPairingButton);
+    const std::string shown = "https://" + marker + ".test/link/pc";
+    EXPECT_EQ(openedUpTo(marker, shown, mark), std::vector<std::string>{shown});
+}
+
 TEST_F(ShellTest, ProjectPageThatIsNoWebAddressIsNotOpened)
 {
     const std::string marker = uniqueMarker();
