@@ -4,7 +4,6 @@
 #include "TaskRequest.h"
 
 #include <memory>
-#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -76,7 +75,8 @@ void VandrethWinApp::enqueueTask(TaskKind kind, FormFields fields)
                       window};
     try {
         std::thread(std::move(worker)).detach();
-    } catch (const std::system_error&) {
+    } catch (...) {
+        // No thread, so no result will ever clear the flag: clear it here.
         markBusy(kind, false);
         setStatus(kThreadFailed);
     }

@@ -96,7 +96,13 @@ ClientHarness::~ClientHarness()
 
 bool ClientHarness::start()
 {
-    thread_ = std::thread([this] {
+    return start([] {});
+}
+
+bool ClientHarness::start(const std::function<void()>& onClientThread)
+{
+    thread_ = std::thread([this, onClientThread] {
+        onClientThread();
         threadId_ = GetCurrentThreadId();
         VandrethWinApp app;
         exitCode_ = app.run(GetModuleHandleA(nullptr), SW_SHOWNORMAL);
@@ -108,8 +114,9 @@ bool ClientHarness::start()
             EnumThreadWindows(id, findMainWindow, reinterpret_cast<LPARAM>(&found));
         }
         window_ = found;
-        // The first status text is set right after the window is shown.
-        return found != nullptr && text(kStatusLine) != "Starting...";
+        // The window exists before its controls do (they are built at WM_CREATE); the first
+        // status text is set right after the window is shown.
+        return found != nullptr && control(kStatusLine) != nullptr && text(kStatusLine) != "Starting...";
     });
 }
 

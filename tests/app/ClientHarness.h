@@ -75,6 +75,9 @@ public:
 
     // Starts the client and waits until its main window exists. False when it never appeared.
     bool start();
+    // The same, running `onClientThread` on the client's thread first, before the client creates
+    // anything (for a hook that watches the client's thread, for instance).
+    bool start(const std::function<void()>& onClientThread);
     // Closes the window as the user would (WM_CLOSE), waits for run() to return and gives its
     // exit code.
     int close();

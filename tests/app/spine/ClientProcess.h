@@ -1,0 +1,48 @@
+#pragma once
+// The real program, VandrethClient.exe, run as a child process with an environment of the
+// test's choosing, and worked from outside through its main window. In-process tests cannot
+// leave APPDATA empty or unset (the C runtime's _putenv removes a variable set to empty text),
+// and only the program itself carries the program's own manifest.
+
+#include <windows.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vandreth::test {
+
+// One change of the child's environment: the variable set to `value`, or removed when there is none.
+struct EnvironmentChange {
+    std::wstring name;
+    std::optional<std::wstring> value;
+};
+
+class ClientProcess {
+public:
+    // Starts the program with this process's environment changed as given, in `workingFolder`.
+    ClientProcess(const std::vector<EnvironmentChange>& changes, const std::filesystem::path& workingFolder);
+    // Ends a child that is still running (a test that failed before closing it).
+    ~ClientProcess();
+    ClientProcess(const ClientProcess&) = delete;
+    ClientProcess& operator=(const ClientProcess&) = delete;
+
+    // Waits until the main window shows its first status text. False when the program did not
+    // start or its window never got that far.
+    bool waitUntilReady();
+
+    std::string text(int controlId) const;
+    std::wstring wideText(int controlId) const;
+
+    // WM_CLOSE to the main window; the exit code, or nothing when the program did not end.
+    std::optional<DWORD> close();
+
+private:
+    HWND control(int controlId) const;
+
+    PROCESS_INFORMATION process_{};
+    HWND window_ = nullptr;
+};
+
+}  // namespace vandreth::test
