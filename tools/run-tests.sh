@@ -24,6 +24,7 @@ use_wine_prefix "$build_dir/wineprefix"
 # A persistent wineserver makes each test program start far quicker. Wine's own background
 # processes (services, the desktop) start with the first program: start them here, away from
 # CTest's output pipes, which they would otherwise hold open.
+wineserver -w
 wineserver -p </dev/null >/dev/null 2>&1
 wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
 
