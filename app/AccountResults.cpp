@@ -33,6 +33,8 @@ void VandrethWinApp::onInstancesResult(const HttpResult& http)
         setStatus(http.error);
         return;
     }
+    // Emptied first, so that the old and the new list are never held at once.
+    projects.clear();
     projects = readProjects(http.json);
     populateProjectsList();
     setStatus("Loaded " + std::to_string(projects.size()) + " Vandreth project(s).");

@@ -9,6 +9,6 @@ function(vandreth_settings target)
   else()
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion)
     # The C and C++ runtimes go into the binary, so it needs only the DLLs that Windows ships.
-    target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+    target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>)
   endif()
 endfunction()
