@@ -74,21 +74,6 @@ struct MeFailureCase {
 
 class MeFailureTest : public FlowTest, public ::testing::WithParamInterface<MeFailureCase> {};
 
-void expectUnlinkedWindow(const ClientHarness& client)
-{
-    EXPECT_EQ(client.text(kAccountLine), "Not linked yet");
-    EXPECT_EQ(client.text(kPlanLine), "Plan: -");
-    EXPECT_EQ(client.text(kLimitLine), "Limit: -");
-    EXPECT_EQ(client.listLines(), std::vector<std::string>{});
-    EXPECT_EQ(client.comboEntries(kCoreCombo), kNoCoreEntries);
-    EXPECT_EQ(client.comboSelection(kCoreCombo), 0);
-    EXPECT_FALSE(client.enabled(kRefreshButton));
-    EXPECT_FALSE(client.enabled(kUnlinkButton));
-    EXPECT_FALSE(client.enabled(kCreateButton));
-    EXPECT_FALSE(client.enabled(kOpenProjectButton));
-    EXPECT_TRUE(client.enabled(kGenerateButton));
-}
-
 TEST_P(MeFailureTest, AtStartDropsTheTokenAndSavesTheStateWithoutIt)
 {
     server.reply("GET", kMePath, GetParam().reply);

@@ -153,12 +153,7 @@ TEST_F(CommandsTest, RefreshWithoutATokenSendsNothing)
     client.command(kRefreshButton);
     EXPECT_EQ(client.text(kStatusLine), "Link the desktop client first.");
 
-    server.replyOnce("POST", kLinkStartPath, ScriptedReply::json(200, "{}"));
-    client.click(kGenerateButton);
-    ASSERT_TRUE(server.waitForRequests(1, 10s));
-    std::this_thread::sleep_for(200ms);
-    ASSERT_EQ(server.requests().size(), 1u);
-    EXPECT_EQ(server.requests()[0].path, kLinkStartPath);
+    expectOnlyALinkCodeRequestFollows();
 }
 
 TEST_F(CommandsTest, RefreshSendsOneListRequestAtATime)
@@ -195,17 +190,7 @@ TEST_F(ShellTest, UnlinkForgetsTheLinkLocallyAndTheNextCodeUsesTheSameDevice)
     client.click(kUnlinkButton);
     EXPECT_EQ(client.text(kStatusLine), "Vandreth desktop client unlinked.");
     EXPECT_EQ(client.text(kLinkCodeEdit), "");
-    EXPECT_EQ(client.text(kAccountLine), "Not linked yet");
-    EXPECT_EQ(client.text(kPlanLine), "Plan: -");
-    EXPECT_EQ(client.text(kLimitLine), "Limit: -");
-    EXPECT_EQ(client.listLines(), std::vector<std::string>{});
-    EXPECT_EQ(client.comboEntries(kCoreCombo), std::vector<std::string>{kNoCores});
-    EXPECT_EQ(client.comboSelection(kCoreCombo), 0);
-    EXPECT_FALSE(client.enabled(kRefreshButton));
-    EXPECT_FALSE(client.enabled(kUnlinkButton));
-    EXPECT_FALSE(client.enabled(kCreateButton));
-    EXPECT_FALSE(client.enabled(kOpenProjectButton));
-    EXPECT_TRUE(client.enabled(kGenerateButton));
+    expectUnlinkedWindow(client);
     EXPECT_EQ(client.text(kOriginEdit), origin);
     EXPECT_EQ(client.text(kNameEdit), "Half-typed");
     EXPECT_EQ(appData.stateBytes(), stateFile());

@@ -128,4 +128,29 @@ std::string jsonWith(const std::string& name, const std::string& value)
     return nlohmann::json{{name, value}}.dump();
 }
 
+void expectUnlinkedWindow(const ClientHarness& client)
+{
+    EXPECT_EQ(client.text(kAccountLine), "Not linked yet");
+    EXPECT_EQ(client.text(kPlanLine), "Plan: -");
+    EXPECT_EQ(client.text(kLimitLine), "Limit: -");
+    EXPECT_EQ(client.listLines(), std::vector<std::string>{});
+    EXPECT_EQ(client.comboEntries(kCoreCombo), std::vector<std::string>{kNoCores});
+    EXPECT_EQ(client.comboSelection(kCoreCombo), 0);
+    EXPECT_FALSE(client.enabled(kRefreshButton));
+    EXPECT_FALSE(client.enabled(kUnlinkButton));
+    EXPECT_FALSE(client.enabled(kCreateButton));
+    EXPECT_FALSE(client.enabled(kOpenProjectButton));
+    EXPECT_TRUE(client.enabled(kGenerateButton));
+}
+
+void FlowTest::expectOnlyALinkCodeRequestFollows()
+{
+    server.replyOnce("POST", kLinkStartPath, ScriptedReply::json(200, "{}"));
+    client.click(kGenerateButton);
+    ASSERT_TRUE(server.waitForRequests(1, 10s));
+    std::this_thread::sleep_for(200ms);
+    ASSERT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(server.requests()[0].path, kLinkStartPath);
+}
+
 }  // namespace vandreth::test

@@ -91,6 +91,9 @@ protected:
     // Waits until at least `count` requests to `path` have arrived.
     bool waitForRequestsTo(std::string_view path, std::size_t count, std::chrono::milliseconds timeout = 10s) const;
     std::size_t requestCount(std::string_view path) const { return server.requestsTo(path).size(); }
+    // Clicks Generate Link Code and checks that its request is the only one the server has seen:
+    // a request that does go out shows that none went before it.
+    void expectOnlyALinkCodeRequestFollows();
 
     ScopedAppData appData;
     LoopbackServer server;
@@ -105,6 +108,10 @@ struct CaseName {
         return test.param.name;
     }
 };
+
+// The window of a client that holds no link: the account lines reset, both lists empty, only
+// Generate Link Code (and Open Pairing Page) enabled.
+void expectUnlinkedWindow(const ClientHarness& client);
 
 // A JSON object with one string member, escaped as JSON needs.
 std::string jsonWith(const std::string& name, const std::string& value);
