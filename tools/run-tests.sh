@@ -20,7 +20,9 @@ cleanup() {
 trap cleanup EXIT
 
 start_display_if_needed
-use_wine_prefix "$build_dir/wineprefix"
+# The emulator script makes the build tree's Wine prefix, as CTest would on first use.
+export WINEPREFIX=$build_dir/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+tools/wine-emulator.sh cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
 # A persistent wineserver makes each test program start far quicker. Wine's own background
 # processes (services, the desktop) start with the first program: start them here, away from
 # CTest's output pipes, which they would otherwise hold open.

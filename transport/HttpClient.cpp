@@ -66,7 +66,9 @@ std::wstring headerBlock(const std::string& bearerToken, bool hasBody)
 {
     std::wstring headers = L"Accept: application/json\r\n";
     if (!bearerToken.empty()) {
-        headers += L"Authorization: Bearer " + widen(bearerToken) + L"\r\n";
+        // The token comes from the service; a line break in it would end the Authorization
+        // line and start header lines of the sender's choosing. Like a NUL, it ends the token.
+        headers += L"Authorization: Bearer " + widen(bearerToken.substr(0, bearerToken.find_first_of("\r\n"))) + L"\r\n";
     }
     if (hasBody) {
         headers += L"Content-Type: application/x-www-form-urlencoded\r\n";

@@ -1,0 +1,81 @@
+#pragma once
+// Shared pieces of the adversity tests: a healthy service to start from, a server that resets
+// its connections, and ways to look at the window from outside without reading every line of
+// a list that holds 100,000.
+
+#include "ClientHarness.h"
+#include "LoopbackServer.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace vandreth::test {
+
+inline constexpr const char* kToken = "tok-adversity-7f3a";
+inline constexpr const char* kDeviceId = "vdwin-18c3f2a91b0";
+inline constexpr const char* kCode = "WXYZ-1234";
+
+inline constexpr const char* kCodeReady = "Code ready. Approve it at vandreth.example/link/pc.";
+inline constexpr const char* kWaiting = "Waiting for approval at vandreth.example/link/pc.";
+inline constexpr const char* kOneProjectLoaded = "Loaded 1 Vandreth project(s).";
+inline constexpr const char* kSendFailed = "Vandreth request failed before the server responded.";
+
+inline constexpr const char* kLinkStartPath = "/api/pc/link/start";
+inline constexpr const char* kLinkPollPath = "/api/pc/link/poll";
+inline constexpr const char* kMePath = "/api/pc/me";
+inline constexpr const char* kInstancesPath = "/api/pc/instances";
+inline constexpr const char* kCreatePath = "/api/pc/instances/create";
+
+// The service as it answers when all is well: a link code, an account with one core, one
+// project, a created RERI. A link poll never answers, so that the status line keeps whatever
+// the step under test put there.
+void serveHealthyService(LoopbackServer& server);
+
+// The one line that the healthy project list shows.
+inline constexpr const char* kHealthyProjectLine = "Arena  [arena-1]  active";
+
+// True when the thread of `window` answers a WM_NULL within `timeout`.
+bool answersWmNull(HWND window, std::chrono::milliseconds timeout);
+
+// The number of lines of a list box or entries of a combo box, and the text of one of them.
+int listCount(const ClientHarness& client, int id);
+std::string listLine(const ClientHarness& client, int id, int index);
+int comboCount(const ClientHarness& client, int id);
+std::string comboEntry(const ClientHarness& client, int id, int index);
+
+// Holds each request it reads until release(), then sends `bytes` and resets the connection
+// (an RST, not an orderly close).
+class ResettingServer {
+public:
+    explicit ResettingServer(std::string bytes);
+    ~ResettingServer();
+    ResettingServer(const ResettingServer&) = delete;
+    ResettingServer& operator=(const ResettingServer&) = delete;
+
+    std::string origin() const;
+    // True once a request has been read; false when `timeout` runs out first.
+    bool waitForRequest(std::chrono::milliseconds timeout) const;
+    void release();
+
+private:
+    void acceptLoop();
+    void serve(std::uintptr_t socket);
+
+    std::string bytes_;
+    std::uintptr_t listener_;
+    std::uint16_t port_ = 0;
+
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    std::size_t requests_ = 0;
+    bool released_ = false;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+}  // namespace vandreth::test
