@@ -445,8 +445,15 @@ void LoopbackServer::serve(Connection& connection)
     {
         ServedSocket socket(connection.socket, stopEvent_);
         std::string buffer;
+        // Each search starts where the last one could still have missed the end of the head,
+        // so a long head costs one pass, not one pass per read.
         std::size_t headEnd = std::string::npos;
-        while ((headEnd = buffer.find(kHeaderEnd)) == std::string::npos && socket.receiveMore(buffer)) {
+        std::size_t searchFrom = 0;
+        while ((headEnd = buffer.find(kHeaderEnd, searchFrom)) == std::string::npos) {
+            searchFrom = buffer.size() >= kHeaderEnd.size() ? buffer.size() - kHeaderEnd.size() + 1 : 0;
+            if (!socket.receiveMore(buffer)) {
+                break;
+            }
         }
         if (headEnd != std::string::npos) {
             RecordedRequest request;
