@@ -4,6 +4,7 @@
 // a list that holds 100,000.
 
 #include "ClientHarness.h"
+#include "ClientTexts.h"
 #include "LoopbackServer.h"
 
 #include <chrono>
@@ -20,16 +21,7 @@ inline constexpr const char* kToken = "tok-adversity-7f3a";
 inline constexpr const char* kDeviceId = "vdwin-18c3f2a91b0";
 inline constexpr const char* kCode = "WXYZ-1234";
 
-inline constexpr const char* kCodeReady = "Code ready. Approve it at vandreth.example/link/pc.";
-inline constexpr const char* kWaiting = "Waiting for approval at vandreth.example/link/pc.";
 inline constexpr const char* kOneProjectLoaded = "Loaded 1 Vandreth project(s).";
-inline constexpr const char* kSendFailed = "Vandreth request failed before the server responded.";
-
-inline constexpr const char* kLinkStartPath = "/api/pc/link/start";
-inline constexpr const char* kLinkPollPath = "/api/pc/link/poll";
-inline constexpr const char* kMePath = "/api/pc/me";
-inline constexpr const char* kInstancesPath = "/api/pc/instances";
-inline constexpr const char* kCreatePath = "/api/pc/instances/create";
 
 // The service as it answers when all is well: a link code, an account with one core, one
 // project, a created RERI. A link poll never answers, so that the status line keeps whatever

@@ -190,7 +190,7 @@ Outcome fallbackOf(Kind kind)
     case Kind::LinkStart:
         return {kCodeReady, {{kLinkCodeEdit, ""}}};
     case Kind::LinkPoll:
-        return {kWaiting, {{kLinkCodeEdit, kCode}}};
+        return {kWaitingForApproval, {{kLinkCodeEdit, kCode}}};
     case Kind::Me:
         return {kOneProjectLoaded, kFallbackSummary, std::nullopt, kNoCores};
     case Kind::Instances:
@@ -351,7 +351,7 @@ std::vector<HostileCase> hostileCases()
         }
         add(Answer::CutShort, fallbackOf(kind));
         add(Answer::Reset, fallbackOf(kind));
-        add(Answer::ClosedUnanswered, failureOf(kind, kSendFailed));
+        add(Answer::ClosedUnanswered, failureOf(kind, kNoAnswer));
         add(Answer::Hang, pendingOf(kind));
     }
     return rows;

@@ -3,6 +3,7 @@
 // that stands in for the service, and the record of the addresses that reached the shell.
 
 #include "ClientHarness.h"
+#include "ClientTexts.h"
 #include "LoopbackServer.h"
 
 #include <gtest/gtest.h>
@@ -21,21 +22,8 @@ namespace vandreth::test {
 inline constexpr const char* kDeviceId = "vdwin-18c2f0a1b3d";
 inline constexpr const char* kToken = "tok-flow-1";
 
-inline constexpr const char* kCodeReady = "Code ready. Approve it at vandreth.example/link/pc.";
-inline constexpr const char* kWaitingForApproval = "Waiting for approval at vandreth.example/link/pc.";
-inline constexpr const char* kSessionReady = "Vandreth desktop session ready.";
-inline constexpr const char* kNoCores = "No cores available";
 inline constexpr const char* kNotAWebPage =
     "Vandreth opens only web pages (http or https addresses), so this address was not opened.";
-// What the transport reports when no answer arrives: the connection is refused, or closed
-// before the server answers.
-inline constexpr const char* kNoAnswer = "Vandreth request failed before the server responded.";
-
-inline constexpr const char* kLinkStartPath = "/api/pc/link/start";
-inline constexpr const char* kLinkPollPath = "/api/pc/link/poll";
-inline constexpr const char* kMePath = "/api/pc/me";
-inline constexpr const char* kInstancesPath = "/api/pc/instances";
-inline constexpr const char* kCreatePath = "/api/pc/instances/create";
 
 // A lower-case name that no other test, in this process or another, uses: for addresses that
 // have to be told apart in the opened-address log, which all tests share.

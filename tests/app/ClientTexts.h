@@ -1,0 +1,21 @@
+#pragma once
+// What the client says and where it sends its requests, as the tests that drive its window
+// expect them.
+
+namespace vandreth::test {
+
+inline constexpr const char* kCodeReady = "Code ready. Approve it at vandreth.example/link/pc.";
+inline constexpr const char* kWaitingForApproval = "Waiting for approval at vandreth.example/link/pc.";
+inline constexpr const char* kSessionReady = "Vandreth desktop session ready.";
+inline constexpr const char* kNoCores = "No cores available";
+// What the transport reports when no answer arrives: the connection is refused, or closed
+// before the server answers.
+inline constexpr const char* kNoAnswer = "Vandreth request failed before the server responded.";
+
+inline constexpr const char* kLinkStartPath = "/api/pc/link/start";
+inline constexpr const char* kLinkPollPath = "/api/pc/link/poll";
+inline constexpr const char* kMePath = "/api/pc/me";
+inline constexpr const char* kInstancesPath = "/api/pc/instances";
+inline constexpr const char* kCreatePath = "/api/pc/instances/create";
+
+}  // namespace vandreth::test
