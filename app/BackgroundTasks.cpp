@@ -12,6 +12,7 @@ namespace vandreth {
 namespace {
 
 constexpr const char* kThreadFailed = "Vandreth could not start a background request. Please try again.";
+constexpr const char* kOutOfMemory = "Vandreth ran out of memory for this request. Please try again.";
 
 // Runs one request on its own thread. It owns everything it uses, its own (stateless) client
 // included, so it may outlive the application object.
@@ -23,18 +24,34 @@ struct TaskWorker {
 
     void operator()() noexcept
     {
+        std::unique_ptr<TaskResult> result;
         try {
-            auto result = std::make_unique<TaskResult>();
+            result = std::make_unique<TaskResult>();
             result->kind = kind;
             const TaskRequest request = taskRequest(kind, std::move(inputs));
             result->http = client.request(request.method, request.url, request.fields, request.bearerToken);
-            // Once posted, the result belongs to the window thread; if the window is gone, it
-            // is freed here.
-            if (PostMessageA(window, kAsyncMessage, 0, reinterpret_cast<LPARAM>(result.get()))) {
-                result.release();
-            }
         } catch (...) {
-            // Only memory exhaustion can get here; there is nothing to report it with.
+            // Only memory exhaustion gets here. A result still goes back when one exists, so
+            // that the task's busy flag is cleared.
+            if (!result || !markOutOfMemory(result->http)) {
+                return;
+            }
+        }
+        // Once posted, the result belongs to the window thread; if the window is gone, it is
+        // freed here.
+        if (PostMessageA(window, kAsyncMessage, 0, reinterpret_cast<LPARAM>(result.get()))) {
+            result.release();
+        }
+    }
+
+    static bool markOutOfMemory(HttpResult& http) noexcept
+    {
+        try {
+            http = HttpResult();
+            http.error = kOutOfMemory;
+            return true;
+        } catch (...) {
+            return false;
         }
     }
 };
