@@ -1,6 +1,7 @@
 #include "VandrethWinApp.h"
 
 #include "AnswerReaders.h"
+#include "ControlStyles.h"
 #include "CreateForm.h"
 #include "WindowText.h"
 
@@ -8,14 +9,6 @@ namespace vandreth {
 
 namespace {
 
-constexpr DWORD kLabel = WS_CHILD | WS_VISIBLE | SS_LEFT;
-constexpr DWORD kEdit = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL;
-constexpr DWORD kReadOnlyEdit = WS_CHILD | WS_VISIBLE | ES_READONLY | ES_AUTOHSCROLL;
-constexpr DWORD kPushButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
-constexpr DWORD kList = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY;
-constexpr DWORD kDropDownList = WS_CHILD | WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST;
-constexpr DWORD kCheckBox = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX;
-constexpr DWORD kSunken = WS_EX_CLIENTEDGE;
 constexpr int kNoId = -1;
 
 constexpr const char* kNoCores = "No cores available";
@@ -39,46 +32,46 @@ void VandrethWinApp::createUi()
 
     // Left: origin and link code. Right: the linked account. Below the status line: the project
     // list on the left, the create form on the right.
-    createControl(0, "STATIC", "Vandreth URL", kLabel, 20, 18, 150, 20, kNoId);
-    originEdit = createControl(kSunken, "EDIT", storedOrigin.c_str(), kEdit, 20, 40, 430, 26, 1001);
-    createControl(0, "STATIC", "Link Code", kLabel, 20, 76, 150, 20, kNoId);
-    linkCodeEdit = createControl(kSunken, "EDIT", "", kReadOnlyEdit, 20, 98, 430, 26, 1002);
-    generateButton = createControl(0, "BUTTON", "Generate Link Code", kPushButton, 20, 136, 205, 30, 1003);
-    pairingButton = createControl(0, "BUTTON", "Open Pairing Page", kPushButton, 245, 136, 205, 30, 1004);
-    createControl(0, "STATIC", "Linked Account", kLabel, 490, 18, 180, 20, kNoId);
-    accountLine = createControl(0, "STATIC", "Not linked yet", kLabel, 490, 44, 420, 20, 1020);
-    planLine = createControl(0, "STATIC", "Plan: -", kLabel, 490, 70, 220, 20, 1021);
-    limitLine = createControl(0, "STATIC", "Limit: -", kLabel, 490, 96, 220, 20, 1022);
-    refreshButton = createControl(0, "BUTTON", "Refresh", kPushButton, 490, 136, 120, 30, 1005);
-    unlinkButton = createControl(0, "BUTTON", "Unlink", kPushButton, 620, 136, 120, 30, 1006);
-    statusLine = createControl(0, "STATIC", "Starting...", kLabel, 20, 182, 1020, 20, 1019);
-    createControl(0, "STATIC", "Your Vandreth Projects", kLabel, 20, 220, 220, 20, kNoId);
-    projectList = createControl(kSunken, "LISTBOX", "", kList, 20, 246, 500, 360, 1007);
-    openProjectButton = createControl(0, "BUTTON", "Open Selected Project", kPushButton, 20, 620, 220, 30, 1008);
-    createControl(0, "STATIC", "RERI Name", kLabel, 560, 220, 140, 20, kNoId);
-    nameEdit = createControl(kSunken, "EDIT", "", kEdit, 560, 242, 470, 26, 1009);
-    createControl(0, "STATIC", "Description", kLabel, 560, 278, 140, 20, kNoId);
-    descriptionEdit = createControl(kSunken, "EDIT", "", kEdit, 560, 300, 470, 26, 1010);
-    createControl(0, "STATIC", "Emoji", kLabel, 560, 336, 100, 20, kNoId);
-    emojiEdit = createControl(kSunken, "EDIT", kDefaultEmoji, kEdit, 560, 358, 90, 26, 1011);
-    createControl(0, "STATIC", "Accent", kLabel, 670, 336, 100, 20, kNoId);
-    accentEdit = createControl(kSunken, "EDIT", kDefaultAccent, kEdit, 670, 358, 150, 26, 1012);
-    createControl(0, "STATIC", "Tags", kLabel, 840, 336, 140, 20, kNoId);
-    tagsEdit = createControl(kSunken, "EDIT", "", kEdit, 840, 358, 190, 26, 1013);
-    createControl(0, "STATIC", "Core", kLabel, 560, 394, 100, 20, kNoId);
-    coreCombo = createControl(0, "COMBOBOX", "", kDropDownList, 560, 416, 220, 300, 1014);
-    createControl(0, "STATIC", "Preset", kLabel, 810, 394, 100, 20, kNoId);
-    presetCombo = createControl(0, "COMBOBOX", "", kDropDownList, 810, 416, 220, 200, 1015);
+    createControl(0, "STATIC", "Vandreth URL", kLabelStyle, 20, 18, 150, 20, kNoId);
+    originEdit = createControl(kSunkenStyle, "EDIT", storedOrigin.c_str(), kEditStyle, 20, 40, 430, 26, 1001);
+    createControl(0, "STATIC", "Link Code", kLabelStyle, 20, 76, 150, 20, kNoId);
+    linkCodeEdit = createControl(kSunkenStyle, "EDIT", "", kReadOnlyEditStyle, 20, 98, 430, 26, 1002);
+    generateButton = createControl(0, "BUTTON", "Generate Link Code", kPushButtonStyle, 20, 136, 205, 30, 1003);
+    pairingButton = createControl(0, "BUTTON", "Open Pairing Page", kPushButtonStyle, 245, 136, 205, 30, 1004);
+    createControl(0, "STATIC", "Linked Account", kLabelStyle, 490, 18, 180, 20, kNoId);
+    accountLine = createControl(0, "STATIC", "Not linked yet", kLabelStyle, 490, 44, 420, 20, 1020);
+    planLine = createControl(0, "STATIC", "Plan: -", kLabelStyle, 490, 70, 220, 20, 1021);
+    limitLine = createControl(0, "STATIC", "Limit: -", kLabelStyle, 490, 96, 220, 20, 1022);
+    refreshButton = createControl(0, "BUTTON", "Refresh", kPushButtonStyle, 490, 136, 120, 30, 1005);
+    unlinkButton = createControl(0, "BUTTON", "Unlink", kPushButtonStyle, 620, 136, 120, 30, 1006);
+    statusLine = createControl(0, "STATIC", "Starting...", kLabelStyle, 20, 182, 1020, 20, 1019);
+    createControl(0, "STATIC", "Your Vandreth Projects", kLabelStyle, 20, 220, 220, 20, kNoId);
+    projectList = createControl(kSunkenStyle, "LISTBOX", "", kListStyle, 20, 246, 500, 360, 1007);
+    openProjectButton = createControl(0, "BUTTON", "Open Selected Project", kPushButtonStyle, 20, 620, 220, 30, 1008);
+    createControl(0, "STATIC", "RERI Name", kLabelStyle, 560, 220, 140, 20, kNoId);
+    nameEdit = createControl(kSunkenStyle, "EDIT", "", kEditStyle, 560, 242, 470, 26, 1009);
+    createControl(0, "STATIC", "Description", kLabelStyle, 560, 278, 140, 20, kNoId);
+    descriptionEdit = createControl(kSunkenStyle, "EDIT", "", kEditStyle, 560, 300, 470, 26, 1010);
+    createControl(0, "STATIC", "Emoji", kLabelStyle, 560, 336, 100, 20, kNoId);
+    emojiEdit = createControl(kSunkenStyle, "EDIT", kDefaultEmoji, kEditStyle, 560, 358, 90, 26, 1011);
+    createControl(0, "STATIC", "Accent", kLabelStyle, 670, 336, 100, 20, kNoId);
+    accentEdit = createControl(kSunkenStyle, "EDIT", kDefaultAccent, kEditStyle, 670, 358, 150, 26, 1012);
+    createControl(0, "STATIC", "Tags", kLabelStyle, 840, 336, 140, 20, kNoId);
+    tagsEdit = createControl(kSunkenStyle, "EDIT", "", kEditStyle, 840, 358, 190, 26, 1013);
+    createControl(0, "STATIC", "Core", kLabelStyle, 560, 394, 100, 20, kNoId);
+    coreCombo = createControl(0, "COMBOBOX", "", kDropDownListStyle, 560, 416, 220, 300, 1014);
+    createControl(0, "STATIC", "Preset", kLabelStyle, 810, 394, 100, 20, kNoId);
+    presetCombo = createControl(0, "COMBOBOX", "", kDropDownListStyle, 810, 416, 220, 200, 1015);
     for (const char* preset : {"balanced", "casual", "hardcore"}) {
         addComboEntry(presetCombo, preset);
     }
     SendMessageA(presetCombo, CB_SETCURSEL, 0, 0);
-    publicListingCheck = createControl(0, "BUTTON", "Show this RERI in the public recent list", kCheckBox, 560, 462,
-                                       320, 24, 1016);
+    publicListingCheck = createControl(0, "BUTTON", "Show this RERI in the public recent list", kCheckBoxStyle, 560,
+                                       462, 320, 24, 1016);
     maintenanceCheck =
-        createControl(0, "BUTTON", "Start this RERI in maintenance mode", kCheckBox, 560, 492, 300, 24, 1017);
+        createControl(0, "BUTTON", "Start this RERI in maintenance mode", kCheckBoxStyle, 560, 492, 300, 24, 1017);
     setChecked(publicListingCheck, true);
-    createButton = createControl(0, "BUTTON", "Create RERI", kPushButton, 560, 536, 220, 34, 1018);
+    createButton = createControl(0, "BUTTON", "Create RERI", kPushButtonStyle, 560, 536, 220, 34, 1018);
 
     populateCoreCombo();
     syncBusyState();

@@ -16,6 +16,10 @@
 #include <winhttp.h>
 #endif
 
+#ifdef FLOOR_WITH_CLIENT_CONTROLS
+#include "ControlStyles.h"
+#endif
+
 namespace {
 
 constexpr const char* kFloorClass = "VandrethBenchFloorWindow";
@@ -51,51 +55,43 @@ struct ControlRow {
     int x, y, width, height, id;
 };
 
-constexpr DWORD kLabel = WS_CHILD | WS_VISIBLE | SS_LEFT;
-constexpr DWORD kEdit = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL;
-constexpr DWORD kReadOnlyEdit = WS_CHILD | WS_VISIBLE | ES_READONLY | ES_AUTOHSCROLL;
-constexpr DWORD kPushButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
-constexpr DWORD kList = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY;
-constexpr DWORD kDropDownList = WS_CHILD | WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST;
-constexpr DWORD kCheckBox = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX;
-constexpr DWORD kSunken = WS_EX_CLIENTEDGE;
 constexpr int kStatusLineId = 1019;
 
 // The client's main window, control by control.
 constexpr ControlRow kControls[] = {
-    {0, "STATIC", "Vandreth URL", kLabel, 20, 18, 150, 20, -1},
-    {kSunken, "EDIT", "https://vandreth.example", kEdit, 20, 40, 430, 26, 1001},
-    {0, "STATIC", "Link Code", kLabel, 20, 76, 150, 20, -1},
-    {kSunken, "EDIT", "", kReadOnlyEdit, 20, 98, 430, 26, 1002},
-    {0, "BUTTON", "Generate Link Code", kPushButton, 20, 136, 205, 30, 1003},
-    {0, "BUTTON", "Open Pairing Page", kPushButton, 245, 136, 205, 30, 1004},
-    {0, "STATIC", "Linked Account", kLabel, 490, 18, 180, 20, -1},
-    {0, "STATIC", "Not linked yet", kLabel, 490, 44, 420, 20, 1020},
-    {0, "STATIC", "Plan: -", kLabel, 490, 70, 220, 20, 1021},
-    {0, "STATIC", "Limit: -", kLabel, 490, 96, 220, 20, 1022},
-    {0, "BUTTON", "Refresh", kPushButton, 490, 136, 120, 30, 1005},
-    {0, "BUTTON", "Unlink", kPushButton, 620, 136, 120, 30, 1006},
-    {0, "STATIC", "Starting...", kLabel, 20, 182, 1020, 20, kStatusLineId},
-    {0, "STATIC", "Your Vandreth Projects", kLabel, 20, 220, 220, 20, -1},
-    {kSunken, "LISTBOX", "", kList, 20, 246, 500, 360, 1007},
-    {0, "BUTTON", "Open Selected Project", kPushButton, 20, 620, 220, 30, 1008},
-    {0, "STATIC", "RERI Name", kLabel, 560, 220, 140, 20, -1},
-    {kSunken, "EDIT", "", kEdit, 560, 242, 470, 26, 1009},
-    {0, "STATIC", "Description", kLabel, 560, 278, 140, 20, -1},
-    {kSunken, "EDIT", "", kEdit, 560, 300, 470, 26, 1010},
-    {0, "STATIC", "Emoji", kLabel, 560, 336, 100, 20, -1},
-    {kSunken, "EDIT", "\xF0\x9F\x94\xA5", kEdit, 560, 358, 90, 26, 1011},
-    {0, "STATIC", "Accent", kLabel, 670, 336, 100, 20, -1},
-    {kSunken, "EDIT", "#ff8f1f", kEdit, 670, 358, 150, 26, 1012},
-    {0, "STATIC", "Tags", kLabel, 840, 336, 140, 20, -1},
-    {kSunken, "EDIT", "", kEdit, 840, 358, 190, 26, 1013},
-    {0, "STATIC", "Core", kLabel, 560, 394, 100, 20, -1},
-    {0, "COMBOBOX", "", kDropDownList, 560, 416, 220, 300, 1014},
-    {0, "STATIC", "Preset", kLabel, 810, 394, 100, 20, -1},
-    {0, "COMBOBOX", "", kDropDownList, 810, 416, 220, 200, 1015},
-    {0, "BUTTON", "Show this RERI in the public recent list", kCheckBox, 560, 462, 320, 24, 1016},
-    {0, "BUTTON", "Start this RERI in maintenance mode", kCheckBox, 560, 492, 300, 24, 1017},
-    {0, "BUTTON", "Create RERI", kPushButton, 560, 536, 220, 34, 1018},
+    {0, "STATIC", "Vandreth URL", vandreth::kLabelStyle, 20, 18, 150, 20, -1},
+    {vandreth::kSunkenStyle, "EDIT", "https://vandreth.example", vandreth::kEditStyle, 20, 40, 430, 26, 1001},
+    {0, "STATIC", "Link Code", vandreth::kLabelStyle, 20, 76, 150, 20, -1},
+    {vandreth::kSunkenStyle, "EDIT", "", vandreth::kReadOnlyEditStyle, 20, 98, 430, 26, 1002},
+    {0, "BUTTON", "Generate Link Code", vandreth::kPushButtonStyle, 20, 136, 205, 30, 1003},
+    {0, "BUTTON", "Open Pairing Page", vandreth::kPushButtonStyle, 245, 136, 205, 30, 1004},
+    {0, "STATIC", "Linked Account", vandreth::kLabelStyle, 490, 18, 180, 20, -1},
+    {0, "STATIC", "Not linked yet", vandreth::kLabelStyle, 490, 44, 420, 20, 1020},
+    {0, "STATIC", "Plan: -", vandreth::kLabelStyle, 490, 70, 220, 20, 1021},
+    {0, "STATIC", "Limit: -", vandreth::kLabelStyle, 490, 96, 220, 20, 1022},
+    {0, "BUTTON", "Refresh", vandreth::kPushButtonStyle, 490, 136, 120, 30, 1005},
+    {0, "BUTTON", "Unlink", vandreth::kPushButtonStyle, 620, 136, 120, 30, 1006},
+    {0, "STATIC", "Starting...", vandreth::kLabelStyle, 20, 182, 1020, 20, kStatusLineId},
+    {0, "STATIC", "Your Vandreth Projects", vandreth::kLabelStyle, 20, 220, 220, 20, -1},
+    {vandreth::kSunkenStyle, "LISTBOX", "", vandreth::kListStyle, 20, 246, 500, 360, 1007},
+    {0, "BUTTON", "Open Selected Project", vandreth::kPushButtonStyle, 20, 620, 220, 30, 1008},
+    {0, "STATIC", "RERI Name", vandreth::kLabelStyle, 560, 220, 140, 20, -1},
+    {vandreth::kSunkenStyle, "EDIT", "", vandreth::kEditStyle, 560, 242, 470, 26, 1009},
+    {0, "STATIC", "Description", vandreth::kLabelStyle, 560, 278, 140, 20, -1},
+    {vandreth::kSunkenStyle, "EDIT", "", vandreth::kEditStyle, 560, 300, 470, 26, 1010},
+    {0, "STATIC", "Emoji", vandreth::kLabelStyle, 560, 336, 100, 20, -1},
+    {vandreth::kSunkenStyle, "EDIT", "\xF0\x9F\x94\xA5", vandreth::kEditStyle, 560, 358, 90, 26, 1011},
+    {0, "STATIC", "Accent", vandreth::kLabelStyle, 670, 336, 100, 20, -1},
+    {vandreth::kSunkenStyle, "EDIT", "#ff8f1f", vandreth::kEditStyle, 670, 358, 150, 26, 1012},
+    {0, "STATIC", "Tags", vandreth::kLabelStyle, 840, 336, 140, 20, -1},
+    {vandreth::kSunkenStyle, "EDIT", "", vandreth::kEditStyle, 840, 358, 190, 26, 1013},
+    {0, "STATIC", "Core", vandreth::kLabelStyle, 560, 394, 100, 20, -1},
+    {0, "COMBOBOX", "", vandreth::kDropDownListStyle, 560, 416, 220, 300, 1014},
+    {0, "STATIC", "Preset", vandreth::kLabelStyle, 810, 394, 100, 20, -1},
+    {0, "COMBOBOX", "", vandreth::kDropDownListStyle, 810, 416, 220, 200, 1015},
+    {0, "BUTTON", "Show this RERI in the public recent list", vandreth::kCheckBoxStyle, 560, 462, 320, 24, 1016},
+    {0, "BUTTON", "Start this RERI in maintenance mode", vandreth::kCheckBoxStyle, 560, 492, 300, 24, 1017},
+    {0, "BUTTON", "Create RERI", vandreth::kPushButtonStyle, 560, 536, 220, 34, 1018},
 };
 
 // The controls in the client's font; the status line's handle.

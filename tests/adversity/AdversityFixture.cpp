@@ -22,19 +22,6 @@ bool readable(SOCKET socket, std::chrono::milliseconds wait)
     return select(0, &set, nullptr, nullptr, &limit) > 0;
 }
 
-std::string itemText(HWND control, UINT lengthMessage, UINT textMessage, int index)
-{
-    const auto length = SendMessageA(control, lengthMessage, static_cast<WPARAM>(index), 0);
-    if (length < 0) {
-        return {};
-    }
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const auto copied =
-        SendMessageA(control, textMessage, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-    return text;
-}
-
 }  // namespace
 
 void serveHealthyService(LoopbackServer& server)
@@ -59,26 +46,6 @@ bool answersWmNull(HWND window, std::chrono::milliseconds timeout)
 {
     DWORD_PTR result = 0;
     return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(timeout.count()), &result) != 0;
-}
-
-int listCount(const ClientHarness& client, int id)
-{
-    return static_cast<int>(SendMessageA(client.control(id), LB_GETCOUNT, 0, 0));
-}
-
-std::string listLine(const ClientHarness& client, int id, int index)
-{
-    return itemText(client.control(id), LB_GETTEXTLEN, LB_GETTEXT, index);
-}
-
-int comboCount(const ClientHarness& client, int id)
-{
-    return static_cast<int>(SendMessageA(client.control(id), CB_GETCOUNT, 0, 0));
-}
-
-std::string comboEntry(const ClientHarness& client, int id, int index)
-{
-    return itemText(client.control(id), CB_GETLBTEXTLEN, CB_GETLBTEXT, index);
 }
 
 ResettingServer::ResettingServer(std::string bytes) : bytes_(std::move(bytes)), listener_(INVALID_SOCKET)

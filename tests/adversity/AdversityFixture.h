@@ -1,7 +1,6 @@
 #pragma once
 // Shared pieces of the adversity tests: a healthy service to start from, a server that resets
-// its connections, and ways to look at the window from outside without reading every line of
-// a list that holds 100,000.
+// its connections, and a check that the window still answers.
 
 #include "ClientHarness.h"
 #include "ClientTexts.h"
@@ -34,11 +33,6 @@ inline constexpr const char* kHealthyProjectLine = "Arena  [arena-1]  active";
 // True when the thread of `window` answers a WM_NULL within `timeout`.
 bool answersWmNull(HWND window, std::chrono::milliseconds timeout);
 
-// The number of lines of a list box or entries of a combo box, and the text of one of them.
-int listCount(const ClientHarness& client, int id);
-std::string listLine(const ClientHarness& client, int id, int index);
-int comboCount(const ClientHarness& client, int id);
-std::string comboEntry(const ClientHarness& client, int id, int index);
 
 // Holds each request it reads until release(), then sends `bytes` and resets the connection
 // (an RST, not an orderly close).

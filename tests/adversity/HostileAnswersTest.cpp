@@ -568,7 +568,7 @@ protected:
         if (kind == Kind::LinkStart || kind == Kind::LinkPoll) {
             client.click(kRefreshButton);
             EXPECT_TRUE(client.waitForStatus(kOneProjectLoaded)) << client.text(kStatusLine).substr(0, 200);
-            EXPECT_EQ(listLine(client, kProjectList, 0), kHealthyProjectLine);
+            EXPECT_EQ(client.listLine(kProjectList, 0), kHealthyProjectLine);
         } else {
             client.click(kGenerateButton);
             EXPECT_TRUE(client.waitForStatus(kCodeReady)) << client.text(kStatusLine).substr(0, 200);
@@ -579,11 +579,11 @@ protected:
     void expectShape(int id, const ListShape& shape, bool combo)
     {
         SCOPED_TRACE(combo ? "core list" : "project list");
-        const int count = combo ? comboCount(client, id) : listCount(client, id);
+        const int count = combo ? client.comboCount(id) : client.listCount(id);
         ASSERT_EQ(count, shape.count);
         if (count > 0) {
-            EXPECT_TRUE(shows(combo ? comboEntry(client, id, 0) : listLine(client, id, 0), shape.first));
-            EXPECT_TRUE(shows(combo ? comboEntry(client, id, count - 1) : listLine(client, id, count - 1), shape.last));
+            EXPECT_TRUE(shows(combo ? client.comboEntry(id, 0) : client.listLine(id, 0), shape.first));
+            EXPECT_TRUE(shows(combo ? client.comboEntry(id, count - 1) : client.listLine(id, count - 1), shape.last));
         }
     }
 

@@ -26,6 +26,20 @@ void setAppData(const char* value)
     _putenv_s("APPDATA", value != nullptr ? value : "");
 }
 
+// One line of a list box or one entry of a combo box, through its length and text messages.
+std::string itemText(HWND control, UINT lengthMessage, UINT textMessage, int index)
+{
+    const auto length = SendMessageA(control, lengthMessage, static_cast<WPARAM>(index), 0);
+    if (length < 0) {
+        return {};
+    }
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const auto copied =
+        SendMessageA(control, textMessage, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+    return text;
+}
+
 BOOL CALLBACK findMainWindow(HWND candidate, LPARAM found)
 {
     char className[64] = {};
@@ -182,15 +196,21 @@ void ClientHarness::setChecked(int id, bool checked) const
 
 std::vector<std::string> ClientHarness::listLines(int id) const
 {
-    HWND list = control(id);
     std::vector<std::string> lines;
-    const auto count = SendMessageA(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        std::string line(static_cast<std::size_t>(SendMessageA(list, LB_GETTEXTLEN, i, 0)) + 1, '\0');
-        line.resize(static_cast<std::size_t>(SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line.data()))));
-        lines.push_back(line);
+    for (int i = 0, count = listCount(id); i < count; ++i) {
+        lines.push_back(listLine(id, i));
     }
     return lines;
+}
+
+int ClientHarness::listCount(int id) const
+{
+    return static_cast<int>(SendMessageA(control(id), LB_GETCOUNT, 0, 0));
+}
+
+std::string ClientHarness::listLine(int id, int index) const
+{
+    return itemText(control(id), LB_GETTEXTLEN, LB_GETTEXT, index);
 }
 
 int ClientHarness::listSelection(int id) const
@@ -205,16 +225,21 @@ void ClientHarness::selectListLine(int index, int id) const
 
 std::vector<std::string> ClientHarness::comboEntries(int id) const
 {
-    HWND combo = control(id);
     std::vector<std::string> entries;
-    const auto count = SendMessageA(combo, CB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        std::string entry(static_cast<std::size_t>(SendMessageA(combo, CB_GETLBTEXTLEN, i, 0)) + 1, '\0');
-        entry.resize(
-            static_cast<std::size_t>(SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry.data()))));
-        entries.push_back(entry);
+    for (int i = 0, count = comboCount(id); i < count; ++i) {
+        entries.push_back(comboEntry(id, i));
     }
     return entries;
+}
+
+int ClientHarness::comboCount(int id) const
+{
+    return static_cast<int>(SendMessageA(control(id), CB_GETCOUNT, 0, 0));
+}
+
+std::string ClientHarness::comboEntry(int id, int index) const
+{
+    return itemText(control(id), CB_GETLBTEXTLEN, CB_GETLBTEXT, index);
 }
 
 int ClientHarness::comboSelection(int id) const

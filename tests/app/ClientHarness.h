@@ -98,9 +98,14 @@ public:
     void setChecked(int id, bool checked) const;
 
     std::vector<std::string> listLines(int id = kProjectList) const;
+    // Counts and single items, for lists too long to read whole.
+    int listCount(int id = kProjectList) const;
+    std::string listLine(int id, int index) const;
     int listSelection(int id = kProjectList) const;
     void selectListLine(int index, int id = kProjectList) const;
     std::vector<std::string> comboEntries(int id) const;
+    int comboCount(int id) const;
+    std::string comboEntry(int id, int index) const;
     int comboSelection(int id) const;
     void selectComboEntry(int id, int index) const;
 
