@@ -26,15 +26,18 @@ unmanaged_windows() {
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
 }
 
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
+if [ ! -f "$WINEPREFIX/system.reg" ] || ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
   mkdir -p "$WINEPREFIX"
   (
     flock 9
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
       wineboot -i >/dev/null 2>&1 || true
       unmanaged_windows
+      # Let the prefix's first wineserver write the registry out and exit.
+      wineserver -w || true
+    else
+      grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null || unmanaged_windows
     fi
-    wineserver -w || true
   ) 9>"$WINEPREFIX.lock"
 fi
 
