@@ -127,16 +127,18 @@ void ResettingServer::acceptLoop()
 void ResettingServer::serve(std::uintptr_t connection)
 {
     const auto socket = static_cast<SOCKET>(connection);
-    std::string head;
+    // A request counts as read once its body is in too: a reset while the client was still
+    // sending its body would fail that send instead of cutting the answer short.
+    std::string request;
     char chunk[4096];
     bool stopping = false;
-    while (head.find("\r\n\r\n") == std::string::npos && !stopping) {
+    while (!requestLength(request) && !stopping) {
         if (readable(socket, kSocketPoll)) {
             const int received = recv(socket, chunk, sizeof(chunk), 0);
             if (received <= 0) {
                 break;
             }
-            head.append(chunk, static_cast<std::size_t>(received));
+            request.append(chunk, static_cast<std::size_t>(received));
         }
         const std::lock_guard lock(mutex_);
         stopping = stopping_;

@@ -116,20 +116,50 @@ std::string hexLength(std::size_t length)
     return text;
 }
 
-// A served connection. Its socket is non-blocking and every wait also watches the server's
-// stop event: Wine's shutdown() does not wake a blocked recv, so the server could not
-// otherwise end a connection whose client sends nothing.
+enum class Readiness { Read, Write };
+
+// How long one wait for a socket lasts before it looks at the stop event again.
+constexpr timeval kReadinessPoll{0, 20000};
+
+// Waits until `socket` can be read (or accepted from) or written without blocking. False when
+// the socket failed or the server stops.
+//
+// select() reports the socket's state at the moment it is called. Event notifications
+// (WSAEventSelect) report changes instead, and under Wine one connection of a burst now and
+// then raised no FD_ACCEPT: it sat in the backlog unserved and its client waited for ever. Wine's shutdown() does not wake a blocked recv either, so every wait is
+// bounded and the stop event is looked at between waits.
+bool waitUntilReady(SOCKET socket, Readiness readiness, HANDLE stopEvent)
+{
+    while (WaitForSingleObject(stopEvent, 0) == WAIT_TIMEOUT) {
+        fd_set ready;
+        FD_ZERO(&ready);
+        FD_SET(socket, &ready);
+        fd_set failed = ready;
+        timeval wait = kReadinessPoll;
+        const int count = select(0, readiness == Readiness::Read ? &ready : nullptr,
+                                 readiness == Readiness::Write ? &ready : nullptr, &failed, &wait);
+        if (count != 0) {
+            return count > 0 && FD_ISSET(socket, &ready);
+        }
+    }
+    return false;
+}
+
+void makeNonBlocking(SOCKET socket)
+{
+    u_long nonBlocking = 1;
+    ioctlsocket(socket, FIONBIO, &nonBlocking);
+}
+
+// A served connection. Its socket is non-blocking, so a call never waits; waits happen in
+// waitUntilReady, which also watches the server's stop event.
 class ServedSocket {
 public:
-    ServedSocket(SOCKET socket, HANDLE stopEvent) : socket_(socket), stopEvent_(stopEvent), event_(WSACreateEvent())
-    {
-        WSAEventSelect(socket_, event_, FD_READ | FD_WRITE | FD_CLOSE);
-    }
+    ServedSocket(SOCKET socket, HANDLE stopEvent) : socket_(socket), stopEvent_(stopEvent) { makeNonBlocking(socket_); }
     ~ServedSocket()
     {
         shutdown(socket_, SD_SEND);
         closesocket(socket_);
-        WSACloseEvent(event_);
     }
     ServedSocket(const ServedSocket&) = delete;
     ServedSocket& operator=(const ServedSocket&) = delete;
@@ -144,7 +174,7 @@ public:
                 buffer.append(chunk, static_cast<std::size_t>(received));
                 return true;
             }
-            if (received == 0 || !waitWhenBlocked()) {
+            if (received == 0 || !waitWhenBlocked(Readiness::Read)) {
                 return false;
             }
         }
@@ -157,7 +187,7 @@ public:
             const int sent = send(socket_, bytes.data(), piece, 0);
             if (sent > 0) {
                 bytes.remove_prefix(static_cast<std::size_t>(sent));
-            } else if (!waitWhenBlocked()) {
+            } else if (!waitWhenBlocked(Readiness::Write)) {
                 return false;
             }
         }
@@ -167,23 +197,13 @@ public:
 private:
     // After a call that failed: true once the socket may be ready again, false for a real
     // failure or when the server stops.
-    bool waitWhenBlocked()
+    bool waitWhenBlocked(Readiness readiness)
     {
-        if (WSAGetLastError() != WSAEWOULDBLOCK) {
-            return false;
-        }
-        const HANDLE events[] = {stopEvent_, event_};
-        if (WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) {
-            return false;
-        }
-        WSANETWORKEVENTS happened{};
-        WSAEnumNetworkEvents(socket_, event_, &happened);
-        return true;
+        return WSAGetLastError() == WSAEWOULDBLOCK && waitUntilReady(socket_, readiness, stopEvent_);
     }
 
     SOCKET socket_;
     HANDLE stopEvent_;
-    WSAEVENT event_;
 };
 
 // Fills in everything but `raw` and `body` from the head (request line and header lines).
@@ -229,6 +249,18 @@ std::size_t contentLength(const RecordedRequest& request)
 }
 
 }  // namespace
+
+std::optional<std::size_t> requestLength(std::string_view received)
+{
+    const std::size_t headEnd = received.find(kHeaderEnd);
+    if (headEnd == std::string_view::npos) {
+        return std::nullopt;
+    }
+    RecordedRequest request;
+    parseHead(received.substr(0, headEnd), request);
+    const std::size_t length = headEnd + kHeaderEnd.size() + contentLength(request);
+    return received.size() >= length ? std::optional<std::size_t>(length) : std::nullopt;
+}
 
 std::optional<std::string> RecordedRequest::header(std::string_view name) const
 {
@@ -406,13 +438,8 @@ bool LoopbackServer::waitForRequests(std::size_t count, std::chrono::millisecond
 
 void LoopbackServer::acceptLoop()
 {
-    // Waiting on an event rather than in accept lets the destructor end this loop at once.
-    const WSAEVENT acceptEvent = WSACreateEvent();
-    WSAEventSelect(listener_, acceptEvent, FD_ACCEPT);
-    const HANDLE events[] = {stopEvent_, acceptEvent};
-    while (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
-        WSANETWORKEVENTS happened{};
-        WSAEnumNetworkEvents(listener_, acceptEvent, &happened);
+    makeNonBlocking(listener_);
+    while (waitUntilReady(listener_, Readiness::Read, stopEvent_)) {
         for (;;) {
             const SOCKET accepted = accept(listener_, nullptr, nullptr);
             if (accepted == INVALID_SOCKET) {
@@ -437,7 +464,6 @@ void LoopbackServer::acceptLoop()
             served.thread = std::thread([this, &served] { serve(served); });
         }
     }
-    WSACloseEvent(acceptEvent);
 }
 
 void LoopbackServer::serve(Connection& connection)

@@ -113,6 +113,10 @@ private:
     std::thread acceptThread_;
 };
 
+// The length of the one whole request at the start of `received` (its head and the body that
+// its Content-Length names), or nothing while more is to come.
+std::optional<std::size_t> requestLength(std::string_view received);
+
 // A port on 127.0.0.1 on which nothing listens (it was free a moment ago), for tests of a
 // refused connection.
 std::uint16_t closedLoopbackPort();

@@ -90,6 +90,7 @@ ClientProcess::ClientProcess(const std::vector<EnvironmentChange>& changes, cons
     startup.cb = sizeof(startup);
     if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
                         environment.data(), workingFolder.c_str(), &startup, &process_)) {
+        startError_ = GetLastError();
         process_ = PROCESS_INFORMATION{};
     }
 }
@@ -107,12 +108,12 @@ ClientProcess::~ClientProcess()
     CloseHandle(process_.hProcess);
 }
 
-bool ClientProcess::waitUntilReady()
+testing::AssertionResult ClientProcess::waitUntilReady()
 {
     if (process_.hProcess == nullptr) {
-        return false;
+        return testing::AssertionFailure() << "CreateProcessW failed with error " << startError_;
     }
-    return ClientHarness::waitFor(
+    const bool ready = ClientHarness::waitFor(
         [this] {
             if (window_ == nullptr) {
                 WindowSearch search{process_.dwProcessId, nullptr};
@@ -122,6 +123,13 @@ bool ClientProcess::waitUntilReady()
             return window_ != nullptr && control(kStatusLine) != nullptr && text(kStatusLine) != "Starting...";
         },
         30s);
+    if (ready) {
+        return testing::AssertionSuccess();
+    }
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process_.hProcess, &exitCode);
+    return testing::AssertionFailure() << "no first status text after 30 s; window " << window_ << ", process "
+                                       << (exitCode == STILL_ACTIVE ? "running" : "ended with " + std::to_string(exitCode));
 }
 
 HWND ClientProcess::control(int controlId) const

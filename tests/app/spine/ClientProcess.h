@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -28,9 +30,9 @@ public:
     ClientProcess(const ClientProcess&) = delete;
     ClientProcess& operator=(const ClientProcess&) = delete;
 
-    // Waits until the main window shows its first status text. False when the program did not
-    // start or its window never got that far.
-    bool waitUntilReady();
+    // Waits until the main window shows its first status text. A failure says why: the program
+    // did not start, ended, or its window never got that far.
+    testing::AssertionResult waitUntilReady();
 
     std::string text(int controlId) const;
     std::wstring wideText(int controlId) const;
@@ -42,6 +44,7 @@ private:
     HWND control(int controlId) const;
 
     PROCESS_INFORMATION process_{};
+    DWORD startError_ = ERROR_SUCCESS;
     HWND window_ = nullptr;
 };
 
