@@ -3,6 +3,7 @@
 #include "TextHelpers.h"
 #include "WinHttpHandle.h"
 
+#include <algorithm>
 #include <new>
 
 namespace vandreth {
@@ -62,13 +63,14 @@ bool crackUrl(const std::wstring& givenUrl, UrlParts& parts)
     return true;
 }
 
+// The token comes from the service; a line break in it would end the Authorization line and
+// start header lines of the sender's choosing, and other bytes would be left to WinHTTP's
+// narrowing. A token with nothing usable sends no Authorization line.
 std::wstring headerBlock(const std::string& bearerToken, bool hasBody)
 {
     std::wstring headers = L"Accept: application/json\r\n";
-    if (!bearerToken.empty()) {
-        // The token comes from the service; a line break in it would end the Authorization
-        // line and start header lines of the sender's choosing. Like a NUL, it ends the token.
-        headers += L"Authorization: Bearer " + widen(bearerToken.substr(0, bearerToken.find_first_of("\r\n"))) + L"\r\n";
+    if (const std::string token = headerSafeToken(bearerToken); !token.empty()) {
+        headers += L"Authorization: Bearer " + widen(token) + L"\r\n";
     }
     if (hasBody) {
         headers += L"Content-Type: application/x-www-form-urlencoded\r\n";
@@ -200,6 +202,15 @@ std::string responseErrorText(std::int32_t statusCode, const nlohmann::json& bod
         }
     }
     return "Vandreth returned HTTP " + std::to_string(statusCode) + ".";
+}
+
+std::string headerSafeToken(const std::string& token)
+{
+    const auto isHeaderText = [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte >= 0x21 && byte <= 0x7E;
+    };
+    return std::string(token.begin(), std::find_if_not(token.begin(), token.end(), isHeaderText));
 }
 
 HttpResult HttpClient::request(const std::string& method, const std::string& url, const FormFields& fields,

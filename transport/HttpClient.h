@@ -40,6 +40,10 @@ std::string formBody(const FormFields& fields);
 // The error text for a response with `statusCode`; empty below 400.
 std::string responseErrorText(std::int32_t statusCode, const nlohmann::json& body);
 
+// The token as it goes into the Authorization line: up to its first byte that is not
+// printable ASCII (0x21 to 0x7E), so that nothing but header text reaches the header block.
+std::string headerSafeToken(const std::string& token);
+
 class HttpClient {
 public:
     // Sends `method` to `url` with `fields` as a form body (none when empty) and a bearer
