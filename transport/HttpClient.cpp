@@ -1,5 +1,7 @@
 #include "HttpClient.h"
 
+#include "Redirect.h"
+#include "RequestUrl.h"
 #include "TextHelpers.h"
 #include "WinHttpHandle.h"
 
@@ -15,53 +17,21 @@ constexpr const char* kSessionFailed = "Vandreth could not open a WinHTTP sessio
 constexpr const char* kConnectFailed = "Vandreth could not open the HTTPS connection.";
 constexpr const char* kPrepareFailed = "Vandreth could not prepare the HTTP request.";
 constexpr const char* kSendFailed = "Vandreth request failed before the server responded.";
+constexpr const char* kRedirectRefused = "Vandreth did not follow the service's redirect to another address.";
 constexpr const char* kOutOfMemory = "Vandreth ran out of memory while reading the server's answer.";
 
-struct UrlParts {
-    std::wstring host;
-    std::wstring objectName;
-    INTERNET_PORT port = 0;
-    bool secure = false;
+// One request of an exchange: the first, or one that a redirect asks for.
+struct Hop {
+    std::string method;
+    std::string url;
+    std::string body;
 };
 
-// Wine's WinHttpCrackUrl loses a query that follows the authority with no path in between
-// ("http://host:81?a=1"); a "/" in front of it names the same request on every platform.
-std::wstring withPathBeforeQuery(const std::wstring& url)
-{
-    const std::size_t scheme = url.find(L"://");
-    if (scheme == std::wstring::npos) {
-        return url;
-    }
-    const std::size_t authorityEnd = url.find_first_of(L"/?#", scheme + 3);
-    if (authorityEnd == std::wstring::npos || url[authorityEnd] == L'/') {
-        return url;
-    }
-    return url.substr(0, authorityEnd) + L'/' + url.substr(authorityEnd);
-}
-
-bool crackUrl(const std::wstring& givenUrl, UrlParts& parts)
-{
-    const std::wstring url = withPathBeforeQuery(givenUrl);
-    URL_COMPONENTS components{};
-    components.dwStructSize = sizeof(components);
-    components.dwSchemeLength = static_cast<DWORD>(-1);
-    components.dwHostNameLength = static_cast<DWORD>(-1);
-    components.dwUrlPathLength = static_cast<DWORD>(-1);
-    components.dwExtraInfoLength = static_cast<DWORD>(-1);
-    if (!WinHttpCrackUrl(url.c_str(), 0, 0, &components)) {
-        return false;
-    }
-    parts.host.assign(components.lpszHostName, components.dwHostNameLength);
-    parts.objectName = components.dwUrlPathLength != 0
-                           ? std::wstring(components.lpszUrlPath, components.dwUrlPathLength)
-                           : std::wstring(L"/");
-    if (components.dwExtraInfoLength != 0) {
-        parts.objectName.append(components.lpszExtraInfo, components.dwExtraInfoLength);
-    }
-    parts.port = components.nPort;
-    parts.secure = components.nScheme == INTERNET_SCHEME_HTTPS;
-    return true;
-}
+// What one hop brought back: its result, and the Location of a redirect (empty for none).
+struct HopAnswer {
+    HttpResult result;
+    std::string location;
+};
 
 // The token comes from the service; a line break in it would end the Authorization line and
 // start header lines of the sender's choosing, and other bytes would be left to WinHTTP's
@@ -76,6 +46,32 @@ std::wstring headerBlock(const std::string& bearerToken, bool hasBody)
         headers += L"Content-Type: application/x-www-form-urlencoded\r\n";
     }
     return headers;
+}
+
+// WinHTTP's own redirect following is off (see Redirect.h). False when WinHTTP refuses that,
+// and then nothing is sent.
+bool prepareRequest(HINTERNET request)
+{
+    DWORD disabled = WINHTTP_DISABLE_REDIRECTS;
+    return WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof(disabled)) != FALSE;
+}
+
+// The response's Location header; empty when it has none.
+std::string responseLocation(HINTERNET request)
+{
+    DWORD size = 0;
+    WinHttpQueryHeaders(request, WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER, &size,
+                        WINHTTP_NO_HEADER_INDEX);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) {
+        return {};
+    }
+    std::wstring value(size / sizeof(wchar_t), L'\0');
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX, value.data(), &size,
+                             WINHTTP_NO_HEADER_INDEX)) {
+        return {};
+    }
+    value.resize(size / sizeof(wchar_t));
+    return narrow(value);
 }
 
 // Reads until the end of the body; a failed step ends the body where it stands.
@@ -109,53 +105,104 @@ nlohmann::json parseBody(const std::string& body)
     }
 }
 
-void exchange(HttpResult& result, const std::string& method, const std::string& url, const FormFields& fields,
-              const std::string& bearerToken)
+// Sends the request and waits for the response's head; false when that fails.
+bool sendAndReceive(HINTERNET request, const std::string& bearerToken, std::string& body)
 {
-    UrlParts parts;
-    if (!crackUrl(widen(url), parts)) {
+    const std::wstring headers = headerBlock(bearerToken, !body.empty());
+    const auto bodyLength = static_cast<DWORD>(body.size());
+    void* bodyData = body.empty() ? WINHTTP_NO_REQUEST_DATA : body.data();
+    return WinHttpSendRequest(request, headers.c_str(), static_cast<DWORD>(-1), bodyData, bodyLength, bodyLength, 0) &&
+           WinHttpReceiveResponse(request, nullptr);
+}
+
+// Reads the status, the Location of a redirect and the body of a response that has arrived.
+void readResponse(HINTERNET request, HopAnswer& answer)
+{
+    HttpResult& result = answer.result;
+    DWORD status = 0;
+    DWORD statusSize = sizeof(status);
+    if (WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize, WINHTTP_NO_HEADER_INDEX)) {
+        result.statusCode = static_cast<std::int32_t>(status);
+    }
+    if (isRedirectStatus(result.statusCode)) {
+        answer.location = responseLocation(request);
+    }
+    result.json = parseBody(readBody(request));
+    result.error = responseErrorText(result.statusCode, result.json);
+}
+
+// One request and its response, on handles of its own that are closed (request, connection,
+// session) before it returns.
+HopAnswer sendHop(Hop& hop, const std::string& bearerToken)
+{
+    HopAnswer answer;
+    HttpResult& result = answer.result;
+    const auto parts = splitRequestUrl(hop.url);
+    if (!parts) {
         result.error = kParseUrlFailed;
-        return;
+        return answer;
     }
     const std::wstring userAgent = widen(kUserAgent);
     const WinHttpHandle session(
         WinHttpOpen(userAgent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) {
         result.error = kSessionFailed;
-        return;
+        return answer;
     }
-    const WinHttpHandle connection(WinHttpConnect(session.get(), parts.host.c_str(), parts.port, 0));
+    const WinHttpHandle connection(WinHttpConnect(session.get(), parts->host.c_str(), parts->port, 0));
     if (!connection) {
         result.error = kConnectFailed;
-        return;
+        return answer;
     }
-    const std::wstring verb = widen(method);
-    const WinHttpHandle request(WinHttpOpenRequest(connection.get(), verb.c_str(), parts.objectName.c_str(), nullptr,
+    const std::wstring verb = widen(hop.method);
+    const WinHttpHandle request(WinHttpOpenRequest(connection.get(), verb.c_str(), parts->objectName.c_str(), nullptr,
                                                    WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                                   parts.secure ? WINHTTP_FLAG_SECURE : 0));
-    if (!request) {
+                                                   parts->secure ? WINHTTP_FLAG_SECURE : 0));
+    if (!request || !prepareRequest(request.get())) {
         result.error = kPrepareFailed;
-        return;
+        return answer;
     }
-
-    std::string body = formBody(fields);
-    const std::wstring headers = headerBlock(bearerToken, !body.empty());
-    const auto bodyLength = static_cast<DWORD>(body.size());
-    void* bodyData = body.empty() ? WINHTTP_NO_REQUEST_DATA : body.data();
-    if (!WinHttpSendRequest(request.get(), headers.c_str(), static_cast<DWORD>(-1), bodyData, bodyLength, bodyLength, 0) ||
-        !WinHttpReceiveResponse(request.get(), nullptr)) {
+    if (!sendAndReceive(request.get(), bearerToken, hop.body)) {
         result.error = kSendFailed;
-        return;
+        return answer;
     }
+    readResponse(request.get(), answer);
+    return answer;
+}
 
-    DWORD status = 0;
-    DWORD statusSize = sizeof(status);
-    if (WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize, WINHTTP_NO_HEADER_INDEX)) {
-        result.statusCode = static_cast<std::int32_t>(status);
+HttpResult failure(const char* text)
+{
+    HttpResult result;
+    result.error = text;
+    return result;
+}
+
+// The whole exchange: the first request and the redirects that stay on its origin.
+HttpResult exchange(const std::string& method, const std::string& url, const FormFields& fields,
+                    const std::string& bearerToken)
+{
+    Hop hop{method, url, formBody(fields)};
+    for (int redirects = 0;; ++redirects) {
+        HopAnswer answer = sendHop(hop, bearerToken);
+        if (answer.location.empty()) {
+            return std::move(answer.result);
+        }
+        const auto next = sameOriginLocation(hop.url, answer.location);
+        if (!next) {
+            answer.result.error = kRedirectRefused;
+            return std::move(answer.result);
+        }
+        if (redirects == kMaxRedirects) {
+            return failure(kSendFailed);
+        }
+        RedirectedRequest again = redirectedRequest(answer.result.statusCode, hop.method);
+        hop.method = std::move(again.method);
+        hop.url = *next;
+        if (!again.keepsBody) {
+            hop.body.clear();
+        }
     }
-    result.json = parseBody(readBody(request.get()));
-    result.error = responseErrorText(result.statusCode, result.json);
 }
 
 }  // namespace
@@ -216,16 +263,12 @@ std::string headerSafeToken(const std::string& token)
 HttpResult HttpClient::request(const std::string& method, const std::string& url, const FormFields& fields,
                                const std::string& bearerToken) const
 {
-    HttpResult result;
     try {
-        exchange(result, method, url, fields, bearerToken);
+        return exchange(method, url, fields, bearerToken);
     } catch (const std::bad_alloc&) {
         // Every handle of the exchange is closed by now; what was gathered is dropped.
-        result.statusCode = 0;
-        result.json = nullptr;
-        result.error = kOutOfMemory;
+        return failure(kOutOfMemory);
     }
-    return result;
 }
 
 }  // namespace vandreth

@@ -20,7 +20,8 @@ struct HttpResult {
     // Null until a response arrives; then the parsed body, or an empty object for an empty or
     // unparsable body.
     nlohmann::json json;
-    // Status-line text; not empty exactly when no response arrived or the status is 400 or more.
+    // Status-line text; not empty exactly when no response arrived, the status is 400 or more,
+    // or the response is a redirect to another origin, which the client does not follow.
     std::string error;
 
     HttpResult() = default;
@@ -48,6 +49,7 @@ class HttpClient {
 public:
     // Sends `method` to `url` with `fields` as a form body (none when empty) and a bearer
     // token (none when empty). Blocks the calling thread until the whole answer is read.
+    // Follows redirects only within the origin.
     HttpResult request(const std::string& method, const std::string& url, const FormFields& fields,
                        const std::string& bearerToken) const;
 };

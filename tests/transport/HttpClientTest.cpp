@@ -265,10 +265,17 @@ INSTANTIATE_TEST_SUITE_P(
                    json{{"message", "Waiting for approval."}}, ""},
         AnswerCase{"NoContent", ScriptedReply::withHeaders(204, {}, ""), 204, json::object(), ""},
         AnswerCase{"EmptyOkBody", ScriptedReply::json(200, ""), 200, json::object(), ""},
-        // Wine's WinHTTP fails a 301, 302 or 307 without Location instead of handing it over.
+        // A redirect that names no address is an answer like any other.
+        AnswerCase{"MovedWithoutLocation", ScriptedReply::json(301, R"({"message":"moved"})"), 301,
+                   json{{"message", "moved"}}, ""},
+        AnswerCase{"FoundWithoutLocation", ScriptedReply::json(302, "[1]"), 302, json::array({1}), ""},
         AnswerCase{"SeeOtherWithoutLocation", ScriptedReply::json(303, R"({"message":"moved"})"), 303,
                    json{{"message", "moved"}}, ""},
+        AnswerCase{"TemporaryRedirectWithoutLocation", ScriptedReply::withHeaders(307, {}, ""), 307, json::object(),
+                   ""},
         AnswerCase{"PermanentRedirectWithoutLocation", ScriptedReply::json(308, ""), 308, json::object(), ""},
+        AnswerCase{"RedirectWithEmptyLocation", ScriptedReply::withHeaders(302, {"Location: "}, R"({"a":1})"), 302,
+                   json{{"a", 1}}, ""},
         AnswerCase{"MultipleChoices", ScriptedReply::json(300, R"({"message":"pick one"})"), 300,
                    json{{"message", "pick one"}}, ""},
         AnswerCase{"NotModified", ScriptedReply::withHeaders(304, {}, ""), 304, json::object(), ""},
