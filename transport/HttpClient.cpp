@@ -12,11 +12,14 @@ namespace vandreth {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr const char* kParseUrlFailed = "Vandreth could not parse the request URL.";
 constexpr const char* kSessionFailed = "Vandreth could not open a WinHTTP session.";
 constexpr const char* kConnectFailed = "Vandreth could not open the HTTPS connection.";
 constexpr const char* kPrepareFailed = "Vandreth could not prepare the HTTP request.";
 constexpr const char* kSendFailed = "Vandreth request failed before the server responded.";
+constexpr const char* kTooSlow = "Vandreth stopped waiting: the server took too long to answer.";
 constexpr const char* kRedirectRefused = "Vandreth did not follow the service's redirect to another address.";
 constexpr const char* kOutOfMemory = "Vandreth ran out of memory while reading the server's answer.";
 
@@ -33,6 +36,11 @@ struct HopAnswer {
     std::string location;
 };
 
+int milliseconds(std::chrono::milliseconds duration)
+{
+    return static_cast<int>(duration.count());
+}
+
 // The token comes from the service; a line break in it would end the Authorization line and
 // start header lines of the sender's choosing, and other bytes would be left to WinHTTP's
 // narrowing. A token with nothing usable sends no Authorization line.
@@ -48,12 +56,21 @@ std::wstring headerBlock(const std::string& bearerToken, bool hasBody)
     return headers;
 }
 
-// WinHTTP's own redirect following is off (see Redirect.h). False when WinHTTP refuses that,
-// and then nothing is sent.
-bool prepareRequest(HINTERNET request)
+// Every step that waits for the network gets a bound; WinHTTP's own redirect following is
+// off (see Redirect.h). False when WinHTTP refuses either, and then nothing is sent.
+bool setLimits(HINTERNET session, const HttpLimits& limits)
+{
+    return WinHttpSetTimeouts(session, milliseconds(limits.resolve), milliseconds(limits.connect),
+                              milliseconds(limits.send), milliseconds(limits.receive)) != FALSE;
+}
+
+bool prepareRequest(HINTERNET request, const HttpLimits& limits)
 {
     DWORD disabled = WINHTTP_DISABLE_REDIRECTS;
-    return WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof(disabled)) != FALSE;
+    DWORD responseTimeout = static_cast<DWORD>(limits.receive.count());
+    return WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof(disabled)) &&
+           WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout,
+                            sizeof(responseTimeout));
 }
 
 // The response's Location header; empty when it has none.
@@ -74,23 +91,25 @@ std::string responseLocation(HINTERNET request)
     return narrow(value);
 }
 
-// Reads until the end of the body; a failed step ends the body where it stands.
-std::string readBody(HINTERNET request)
+// Reads until the end of the body; a failed step ends the body where it stands. False when
+// the deadline passes first.
+bool readBody(HINTERNET request, Clock::time_point deadline, std::string& body)
 {
-    std::string body;
     for (;;) {
+        if (Clock::now() >= deadline) {
+            return false;
+        }
         DWORD available = 0;
         if (!WinHttpQueryDataAvailable(request, &available) || available == 0) {
-            break;
+            return true;
         }
         std::string chunk(available, '\0');
         DWORD read = 0;
         if (!WinHttpReadData(request, chunk.data(), available, &read) || read == 0) {
-            break;
+            return true;
         }
         body.append(chunk, 0, read);
     }
-    return body;
 }
 
 nlohmann::json parseBody(const std::string& body)
@@ -116,7 +135,7 @@ bool sendAndReceive(HINTERNET request, const std::string& bearerToken, std::stri
 }
 
 // Reads the status, the Location of a redirect and the body of a response that has arrived.
-void readResponse(HINTERNET request, HopAnswer& answer)
+void readResponse(HINTERNET request, Clock::time_point deadline, HopAnswer& answer)
 {
     HttpResult& result = answer.result;
     DWORD status = 0;
@@ -128,13 +147,20 @@ void readResponse(HINTERNET request, HopAnswer& answer)
     if (isRedirectStatus(result.statusCode)) {
         answer.location = responseLocation(request);
     }
-    result.json = parseBody(readBody(request));
+    std::string body;
+    if (!readBody(request, deadline, body)) {
+        result.statusCode = 0;
+        result.error = kTooSlow;
+        answer.location.clear();
+        return;
+    }
+    result.json = parseBody(body);
     result.error = responseErrorText(result.statusCode, result.json);
 }
 
 // One request and its response, on handles of its own that are closed (request, connection,
 // session) before it returns.
-HopAnswer sendHop(Hop& hop, const std::string& bearerToken)
+HopAnswer sendHop(Hop& hop, const std::string& bearerToken, const HttpLimits& limits, Clock::time_point deadline)
 {
     HopAnswer answer;
     HttpResult& result = answer.result;
@@ -146,7 +172,7 @@ HopAnswer sendHop(Hop& hop, const std::string& bearerToken)
     const std::wstring userAgent = widen(kUserAgent);
     const WinHttpHandle session(
         WinHttpOpen(userAgent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!session) {
+    if (!session || !setLimits(session.get(), limits)) {
         result.error = kSessionFailed;
         return answer;
     }
@@ -159,7 +185,7 @@ HopAnswer sendHop(Hop& hop, const std::string& bearerToken)
     const WinHttpHandle request(WinHttpOpenRequest(connection.get(), verb.c_str(), parts->objectName.c_str(), nullptr,
                                                    WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                                    parts->secure ? WINHTTP_FLAG_SECURE : 0));
-    if (!request || !prepareRequest(request.get())) {
+    if (!request || !prepareRequest(request.get(), limits)) {
         result.error = kPrepareFailed;
         return answer;
     }
@@ -167,7 +193,7 @@ HopAnswer sendHop(Hop& hop, const std::string& bearerToken)
         result.error = kSendFailed;
         return answer;
     }
-    readResponse(request.get(), answer);
+    readResponse(request.get(), deadline, answer);
     return answer;
 }
 
@@ -180,11 +206,12 @@ HttpResult failure(const char* text)
 
 // The whole exchange: the first request and the redirects that stay on its origin.
 HttpResult exchange(const std::string& method, const std::string& url, const FormFields& fields,
-                    const std::string& bearerToken)
+                    const std::string& bearerToken, const HttpLimits& limits)
 {
+    const Clock::time_point deadline = Clock::now() + limits.exchange;
     Hop hop{method, url, formBody(fields)};
     for (int redirects = 0;; ++redirects) {
-        HopAnswer answer = sendHop(hop, bearerToken);
+        HopAnswer answer = sendHop(hop, bearerToken, limits, deadline);
         if (answer.location.empty()) {
             return std::move(answer.result);
         }
@@ -201,6 +228,9 @@ HttpResult exchange(const std::string& method, const std::string& url, const For
         hop.url = *next;
         if (!again.keepsBody) {
             hop.body.clear();
+        }
+        if (Clock::now() >= deadline) {
+            return failure(kTooSlow);
         }
     }
 }
@@ -264,7 +294,7 @@ HttpResult HttpClient::request(const std::string& method, const std::string& url
                                const std::string& bearerToken) const
 {
     try {
-        return exchange(method, url, fields, bearerToken);
+        return exchange(method, url, fields, bearerToken, limits_);
     } catch (const std::bad_alloc&) {
         // Every handle of the exchange is closed by now; what was gathered is dropped.
         return failure(kOutOfMemory);
