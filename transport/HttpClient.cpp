@@ -56,14 +56,15 @@ std::wstring headerBlock(const std::string& bearerToken, bool hasBody)
     return headers;
 }
 
-// Every step that waits for the network gets a bound; WinHTTP's own redirect following is
-// off (see Redirect.h). False when WinHTTP refuses either, and then nothing is sent.
+// Every wait for the network gets a bound. False when WinHTTP refuses, and then nothing is sent.
 bool setLimits(HINTERNET session, const HttpLimits& limits)
 {
     return WinHttpSetTimeouts(session, milliseconds(limits.resolve), milliseconds(limits.connect),
                               milliseconds(limits.send), milliseconds(limits.receive)) != FALSE;
 }
 
+// WinHTTP's own redirect following is off (see Redirect.h), and the wait for the answer's head
+// has the bound of every other read. False when WinHTTP refuses either; nothing is sent then.
 bool prepareRequest(HINTERNET request, const HttpLimits& limits)
 {
     DWORD disabled = WINHTTP_DISABLE_REDIRECTS;
@@ -197,6 +198,17 @@ HopAnswer sendHop(Hop& hop, const std::string& bearerToken, const HttpLimits& li
     return answer;
 }
 
+// Makes `hop` the request that a followed redirect with `status` sends to `url`.
+void followRedirect(Hop& hop, std::int32_t status, std::string url)
+{
+    RedirectedRequest again = redirectedRequest(status, hop.method);
+    hop.method = std::move(again.method);
+    hop.url = std::move(url);
+    if (!again.keepsBody) {
+        hop.body.clear();
+    }
+}
+
 HttpResult failure(const char* text)
 {
     HttpResult result;
@@ -223,12 +235,7 @@ HttpResult exchange(const std::string& method, const std::string& url, const For
         if (redirects == kMaxRedirects) {
             return failure(kSendFailed);
         }
-        RedirectedRequest again = redirectedRequest(answer.result.statusCode, hop.method);
-        hop.method = std::move(again.method);
-        hop.url = *next;
-        if (!again.keepsBody) {
-            hop.body.clear();
-        }
+        followRedirect(hop, answer.result.statusCode, *next);
         if (Clock::now() >= deadline) {
             return failure(kTooSlow);
         }
