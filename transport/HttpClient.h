@@ -49,9 +49,9 @@ std::string headerSafeToken(const std::string& token);
 // How long one exchange may take. Every wait for the network (name resolution, connecting,
 // sending, each read of the answer) has its own time-out; the whole exchange, redirects
 // included, ends once `exchange` has passed, checked before each redirect and between the
-// reads of the body, each of which waits at most `receive`. The answer's head is bounded by
-// the time-out of each read alone: a synchronous WinHTTP call cannot be cut short from
-// another thread under Wine.
+// reads of the body, each of which waits at most `receive`. The answer's head has `receive`
+// as WinHTTP's time-out for all of the head; Wine applies that time-out to each read of the
+// head instead, and a synchronous WinHTTP call cannot be cut short from another thread there.
 struct HttpLimits {
     std::chrono::milliseconds resolve = std::chrono::seconds(30);
     std::chrono::milliseconds connect = std::chrono::seconds(30);
