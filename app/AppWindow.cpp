@@ -30,7 +30,9 @@ void registerWindowClass(HINSTANCE instance, WNDPROC procedure)
 
 }  // namespace
 
-VandrethWinApp::VandrethWinApp() : storedOrigin(defaultOrigin()) {}
+VandrethWinApp::VandrethWinApp() : VandrethWinApp(HttpClient()) {}
+
+VandrethWinApp::VandrethWinApp(const HttpClient& client) : httpClient(client), storedOrigin(defaultOrigin()) {}
 
 int VandrethWinApp::run(HINSTANCE instance, int showCommand)
 {

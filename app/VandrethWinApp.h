@@ -21,6 +21,8 @@ namespace vandreth {
 class VandrethWinApp {
 public:
     VandrethWinApp();
+    // The same, with the HTTP client that every request goes through (tests shorten its limits).
+    explicit VandrethWinApp(const HttpClient& client);
     ~VandrethWinApp() = default;
     VandrethWinApp(const VandrethWinApp&) = delete;
     VandrethWinApp& operator=(const VandrethWinApp&) = delete;

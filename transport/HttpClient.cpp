@@ -1,74 +1,54 @@
 #include "HttpClient.h"
 
+#include "Redirect.h"
+#include "RequestUrl.h"
 #include "TextHelpers.h"
 #include "WinHttpHandle.h"
 
+#include <algorithm>
 #include <new>
 
 namespace vandreth {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr const char* kParseUrlFailed = "Vandreth could not parse the request URL.";
 constexpr const char* kSessionFailed = "Vandreth could not open a WinHTTP session.";
 constexpr const char* kConnectFailed = "Vandreth could not open the HTTPS connection.";
 constexpr const char* kPrepareFailed = "Vandreth could not prepare the HTTP request.";
 constexpr const char* kSendFailed = "Vandreth request failed before the server responded.";
+constexpr const char* kTooSlow = "Vandreth stopped waiting: the server took too long to answer.";
+constexpr const char* kRedirectRefused = "Vandreth did not follow the service's redirect to another address.";
 constexpr const char* kOutOfMemory = "Vandreth ran out of memory while reading the server's answer.";
 
-struct UrlParts {
-    std::wstring host;
-    std::wstring objectName;
-    INTERNET_PORT port = 0;
-    bool secure = false;
+// One request of an exchange: the first, or one that a redirect asks for.
+struct Hop {
+    std::string method;
+    std::string url;
+    std::string body;
 };
 
-// Wine's WinHttpCrackUrl loses a query that follows the authority with no path in between
-// ("http://host:81?a=1"); a "/" in front of it names the same request on every platform.
-std::wstring withPathBeforeQuery(const std::wstring& url)
+// What one hop brought back: its result, and the Location of a redirect (empty for none).
+struct HopAnswer {
+    HttpResult result;
+    std::string location;
+};
+
+int milliseconds(std::chrono::milliseconds duration)
 {
-    const std::size_t scheme = url.find(L"://");
-    if (scheme == std::wstring::npos) {
-        return url;
-    }
-    const std::size_t authorityEnd = url.find_first_of(L"/?#", scheme + 3);
-    if (authorityEnd == std::wstring::npos || url[authorityEnd] == L'/') {
-        return url;
-    }
-    return url.substr(0, authorityEnd) + L'/' + url.substr(authorityEnd);
+    return static_cast<int>(duration.count());
 }
 
-bool crackUrl(const std::wstring& givenUrl, UrlParts& parts)
-{
-    const std::wstring url = withPathBeforeQuery(givenUrl);
-    URL_COMPONENTS components{};
-    components.dwStructSize = sizeof(components);
-    components.dwSchemeLength = static_cast<DWORD>(-1);
-    components.dwHostNameLength = static_cast<DWORD>(-1);
-    components.dwUrlPathLength = static_cast<DWORD>(-1);
-    components.dwExtraInfoLength = static_cast<DWORD>(-1);
-    if (!WinHttpCrackUrl(url.c_str(), 0, 0, &components)) {
-        return false;
-    }
-    parts.host.assign(components.lpszHostName, components.dwHostNameLength);
-    parts.objectName = components.dwUrlPathLength != 0
-                           ? std::wstring(components.lpszUrlPath, components.dwUrlPathLength)
-                           : std::wstring(L"/");
-    if (components.dwExtraInfoLength != 0) {
-        parts.objectName.append(components.lpszExtraInfo, components.dwExtraInfoLength);
-    }
-    parts.port = components.nPort;
-    parts.secure = components.nScheme == INTERNET_SCHEME_HTTPS;
-    return true;
-}
-
+// The token comes from the service; a line break in it would end the Authorization line and
+// start header lines of the sender's choosing, and other bytes would be left to WinHTTP's
+// narrowing. A token with nothing usable sends no Authorization line.
 std::wstring headerBlock(const std::string& bearerToken, bool hasBody)
 {
     std::wstring headers = L"Accept: application/json\r\n";
-    if (!bearerToken.empty()) {
-        // The token comes from the service; a line break in it would end the Authorization
-        // line and start header lines of the sender's choosing. Like a NUL, it ends the token.
-        headers += L"Authorization: Bearer " + widen(bearerToken.substr(0, bearerToken.find_first_of("\r\n"))) + L"\r\n";
+    if (const std::string token = headerSafeToken(bearerToken); !token.empty()) {
+        headers += L"Authorization: Bearer " + widen(token) + L"\r\n";
     }
     if (hasBody) {
         headers += L"Content-Type: application/x-www-form-urlencoded\r\n";
@@ -76,23 +56,61 @@ std::wstring headerBlock(const std::string& bearerToken, bool hasBody)
     return headers;
 }
 
-// Reads until the end of the body; a failed step ends the body where it stands.
-std::string readBody(HINTERNET request)
+// Every wait for the network gets a bound. False when WinHTTP refuses, and then nothing is sent.
+bool setLimits(HINTERNET session, const HttpLimits& limits)
 {
-    std::string body;
+    return WinHttpSetTimeouts(session, milliseconds(limits.resolve), milliseconds(limits.connect),
+                              milliseconds(limits.send), milliseconds(limits.receive)) != FALSE;
+}
+
+// WinHTTP's own redirect following is off (see Redirect.h), and the wait for the answer's head
+// has the bound of every other read. False when WinHTTP refuses either; nothing is sent then.
+bool prepareRequest(HINTERNET request, const HttpLimits& limits)
+{
+    DWORD disabled = WINHTTP_DISABLE_REDIRECTS;
+    DWORD responseTimeout = static_cast<DWORD>(limits.receive.count());
+    return WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof(disabled)) &&
+           WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout,
+                            sizeof(responseTimeout));
+}
+
+// The response's Location header; empty when it has none.
+std::string responseLocation(HINTERNET request)
+{
+    DWORD size = 0;
+    WinHttpQueryHeaders(request, WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER, &size,
+                        WINHTTP_NO_HEADER_INDEX);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) {
+        return {};
+    }
+    std::wstring value(size / sizeof(wchar_t), L'\0');
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX, value.data(), &size,
+                             WINHTTP_NO_HEADER_INDEX)) {
+        return {};
+    }
+    value.resize(size / sizeof(wchar_t));
+    return narrow(value);
+}
+
+// Reads until the end of the body; a failed step ends the body where it stands. False when
+// the deadline passes first.
+bool readBody(HINTERNET request, Clock::time_point deadline, std::string& body)
+{
     for (;;) {
+        if (Clock::now() >= deadline) {
+            return false;
+        }
         DWORD available = 0;
         if (!WinHttpQueryDataAvailable(request, &available) || available == 0) {
-            break;
+            return true;
         }
         std::string chunk(available, '\0');
         DWORD read = 0;
         if (!WinHttpReadData(request, chunk.data(), available, &read) || read == 0) {
-            break;
+            return true;
         }
         body.append(chunk, 0, read);
     }
-    return body;
 }
 
 nlohmann::json parseBody(const std::string& body)
@@ -107,53 +125,121 @@ nlohmann::json parseBody(const std::string& body)
     }
 }
 
-void exchange(HttpResult& result, const std::string& method, const std::string& url, const FormFields& fields,
-              const std::string& bearerToken)
+// Sends the request and waits for the response's head; false when that fails.
+bool sendAndReceive(HINTERNET request, const std::string& bearerToken, std::string& body)
 {
-    UrlParts parts;
-    if (!crackUrl(widen(url), parts)) {
-        result.error = kParseUrlFailed;
+    const std::wstring headers = headerBlock(bearerToken, !body.empty());
+    const auto bodyLength = static_cast<DWORD>(body.size());
+    void* bodyData = body.empty() ? WINHTTP_NO_REQUEST_DATA : body.data();
+    return WinHttpSendRequest(request, headers.c_str(), static_cast<DWORD>(-1), bodyData, bodyLength, bodyLength, 0) &&
+           WinHttpReceiveResponse(request, nullptr);
+}
+
+// Reads the status, the Location of a redirect and the body of a response that has arrived.
+void readResponse(HINTERNET request, Clock::time_point deadline, HopAnswer& answer)
+{
+    HttpResult& result = answer.result;
+    DWORD status = 0;
+    DWORD statusSize = sizeof(status);
+    if (WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize, WINHTTP_NO_HEADER_INDEX)) {
+        result.statusCode = static_cast<std::int32_t>(status);
+    }
+    if (isRedirectStatus(result.statusCode)) {
+        answer.location = responseLocation(request);
+    }
+    std::string body;
+    if (!readBody(request, deadline, body)) {
+        result.statusCode = 0;
+        result.error = kTooSlow;
+        answer.location.clear();
         return;
+    }
+    result.json = parseBody(body);
+    result.error = responseErrorText(result.statusCode, result.json);
+}
+
+// One request and its response, on handles of its own that are closed (request, connection,
+// session) before it returns.
+HopAnswer sendHop(Hop& hop, const std::string& bearerToken, const HttpLimits& limits, Clock::time_point deadline)
+{
+    HopAnswer answer;
+    HttpResult& result = answer.result;
+    const auto parts = splitRequestUrl(hop.url);
+    if (!parts) {
+        result.error = kParseUrlFailed;
+        return answer;
     }
     const std::wstring userAgent = widen(kUserAgent);
     const WinHttpHandle session(
         WinHttpOpen(userAgent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!session) {
+    if (!session || !setLimits(session.get(), limits)) {
         result.error = kSessionFailed;
-        return;
+        return answer;
     }
-    const WinHttpHandle connection(WinHttpConnect(session.get(), parts.host.c_str(), parts.port, 0));
+    const WinHttpHandle connection(WinHttpConnect(session.get(), parts->host.c_str(), parts->port, 0));
     if (!connection) {
         result.error = kConnectFailed;
-        return;
+        return answer;
     }
-    const std::wstring verb = widen(method);
-    const WinHttpHandle request(WinHttpOpenRequest(connection.get(), verb.c_str(), parts.objectName.c_str(), nullptr,
+    const std::wstring verb = widen(hop.method);
+    const WinHttpHandle request(WinHttpOpenRequest(connection.get(), verb.c_str(), parts->objectName.c_str(), nullptr,
                                                    WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                                   parts.secure ? WINHTTP_FLAG_SECURE : 0));
-    if (!request) {
+                                                   parts->secure ? WINHTTP_FLAG_SECURE : 0));
+    if (!request || !prepareRequest(request.get(), limits)) {
         result.error = kPrepareFailed;
-        return;
+        return answer;
     }
-
-    std::string body = formBody(fields);
-    const std::wstring headers = headerBlock(bearerToken, !body.empty());
-    const auto bodyLength = static_cast<DWORD>(body.size());
-    void* bodyData = body.empty() ? WINHTTP_NO_REQUEST_DATA : body.data();
-    if (!WinHttpSendRequest(request.get(), headers.c_str(), static_cast<DWORD>(-1), bodyData, bodyLength, bodyLength, 0) ||
-        !WinHttpReceiveResponse(request.get(), nullptr)) {
+    if (!sendAndReceive(request.get(), bearerToken, hop.body)) {
         result.error = kSendFailed;
-        return;
+        return answer;
     }
+    readResponse(request.get(), deadline, answer);
+    return answer;
+}
 
-    DWORD status = 0;
-    DWORD statusSize = sizeof(status);
-    if (WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize, WINHTTP_NO_HEADER_INDEX)) {
-        result.statusCode = static_cast<std::int32_t>(status);
+// Makes `hop` the request that a followed redirect with `status` sends to `url`.
+void followRedirect(Hop& hop, std::int32_t status, std::string url)
+{
+    RedirectedRequest again = redirectedRequest(status, hop.method);
+    hop.method = std::move(again.method);
+    hop.url = std::move(url);
+    if (!again.keepsBody) {
+        hop.body.clear();
     }
-    result.json = parseBody(readBody(request.get()));
-    result.error = responseErrorText(result.statusCode, result.json);
+}
+
+HttpResult failure(const char* text)
+{
+    HttpResult result;
+    result.error = text;
+    return result;
+}
+
+// The whole exchange: the first request and the redirects that stay on its origin.
+HttpResult exchange(const std::string& method, const std::string& url, const FormFields& fields,
+                    const std::string& bearerToken, const HttpLimits& limits)
+{
+    const Clock::time_point deadline = Clock::now() + limits.exchange;
+    Hop hop{method, url, formBody(fields)};
+    for (int redirects = 0;; ++redirects) {
+        HopAnswer answer = sendHop(hop, bearerToken, limits, deadline);
+        if (answer.location.empty()) {
+            return std::move(answer.result);
+        }
+        const auto next = sameOriginLocation(hop.url, answer.location);
+        if (!next) {
+            answer.result.error = kRedirectRefused;
+            return std::move(answer.result);
+        }
+        if (redirects == kMaxRedirects) {
+            return failure(kSendFailed);
+        }
+        followRedirect(hop, answer.result.statusCode, *next);
+        if (Clock::now() >= deadline) {
+            return failure(kTooSlow);
+        }
+    }
 }
 
 }  // namespace
@@ -202,19 +288,24 @@ std::string responseErrorText(std::int32_t statusCode, const nlohmann::json& bod
     return "Vandreth returned HTTP " + std::to_string(statusCode) + ".";
 }
 
+std::string headerSafeToken(const std::string& token)
+{
+    const auto isHeaderText = [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte >= 0x21 && byte <= 0x7E;
+    };
+    return std::string(token.begin(), std::find_if_not(token.begin(), token.end(), isHeaderText));
+}
+
 HttpResult HttpClient::request(const std::string& method, const std::string& url, const FormFields& fields,
                                const std::string& bearerToken) const
 {
-    HttpResult result;
     try {
-        exchange(result, method, url, fields, bearerToken);
+        return exchange(method, url, fields, bearerToken, limits_);
     } catch (const std::bad_alloc&) {
         // Every handle of the exchange is closed by now; what was gathered is dropped.
-        result.statusCode = 0;
-        result.json = nullptr;
-        result.error = kOutOfMemory;
+        return failure(kOutOfMemory);
     }
-    return result;
 }
 
 }  // namespace vandreth

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -20,7 +21,8 @@ struct HttpResult {
     // Null until a response arrives; then the parsed body, or an empty object for an empty or
     // unparsable body.
     nlohmann::json json;
-    // Status-line text; not empty exactly when no response arrived or the status is 400 or more.
+    // Status-line text; not empty exactly when no response arrived, the status is 400 or more,
+    // or the response is a redirect to another origin, which the client does not follow.
     std::string error;
 
     HttpResult() = default;
@@ -40,12 +42,38 @@ std::string formBody(const FormFields& fields);
 // The error text for a response with `statusCode`; empty below 400.
 std::string responseErrorText(std::int32_t statusCode, const nlohmann::json& body);
 
+// The token as it goes into the Authorization line: up to its first byte that is not
+// printable ASCII (0x21 to 0x7E), so that nothing but header text reaches the header block.
+std::string headerSafeToken(const std::string& token);
+
+// How long one exchange may take. Every wait for the network (name resolution, connecting,
+// sending, each read of the answer) has its own time-out; the whole exchange, redirects
+// included, ends once `exchange` has passed, checked before each redirect and between the
+// reads of the body, each of which waits at most `receive`. The answer's head has `receive`
+// as WinHTTP's time-out for all of the head; Wine applies that time-out to each read of the
+// head instead, and a synchronous WinHTTP call cannot be cut short from another thread there.
+struct HttpLimits {
+    std::chrono::milliseconds resolve = std::chrono::seconds(30);
+    std::chrono::milliseconds connect = std::chrono::seconds(30);
+    std::chrono::milliseconds send = std::chrono::seconds(30);
+    std::chrono::milliseconds receive = std::chrono::seconds(30);
+    std::chrono::milliseconds exchange = std::chrono::minutes(2);
+};
+
 class HttpClient {
 public:
+    // The program's client, with the default limits.
+    HttpClient() = default;
+    explicit HttpClient(const HttpLimits& limits) : limits_(limits) {}
+
     // Sends `method` to `url` with `fields` as a form body (none when empty) and a bearer
-    // token (none when empty). Blocks the calling thread until the whole answer is read.
+    // token (none when empty). Blocks the calling thread until the whole answer is read, the
+    // request has failed or the limits have run out. Follows redirects only within the origin.
     HttpResult request(const std::string& method, const std::string& url, const FormFields& fields,
                        const std::string& bearerToken) const;
+
+private:
+    HttpLimits limits_;
 };
 
 }  // namespace vandreth

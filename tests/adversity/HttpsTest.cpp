@@ -6,6 +6,7 @@
 #include "ClientHarness.h"
 #include "ClientTexts.h"
 #include "HttpClient.h"
+#include "LoopbackServer.h"
 #include "TextHelpers.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vandreth::test {
@@ -24,6 +26,7 @@ using nlohmann::json;
 
 constexpr const char* kToken = "tok-over-tls";
 constexpr const char* kDeviceId = "vdwin-18c3f2a91b0";
+constexpr const char* kRedirectRefused = "Vandreth did not follow the service's redirect to another address.";
 
 std::string port(const std::string& server)
 {
@@ -108,6 +111,57 @@ INSTANTIATE_TEST_SUITE_P(
                     CertificateCase{"OtherHostName", "wrong_host", 0, kNoAnswer, "", 0},
                     CertificateCase{"Expired", "expired", 0, kNoAnswer, "", 0}),
     [](const testing::TestParamInfo<CertificateCase>& row) { return row.param.name; });
+
+// The trusted server redirects the account check: within its origin the request goes on over
+// TLS with the token; to plain HTTP, or to the same server under another name, nothing goes.
+struct RedirectCase {
+    std::string name;
+    std::string location;  // "{plain}" stands for a plain-HTTP loopback server's port, "{tls}" for the server's
+    int status;
+    std::string error;
+    std::string accountName;  // the answer's user, empty for none
+};
+
+void PrintTo(const RedirectCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class HttpsRedirects : public ServersRunning, public testing::WithParamInterface<RedirectCase> {};
+
+TEST_P(HttpsRedirects, StayOnTheOriginOrAreRefused)
+{
+    const RedirectCase& c = GetParam();
+    LoopbackServer plain;
+    plain.reply("GET", "/api/pc/me", ScriptedReply::json(200, R"({"user":{"display_name":"Plain Text"}})"));
+    std::string location = c.location;
+    for (const auto& [mark, value] : {std::pair<std::string, std::string>{"{plain}", std::to_string(plain.port())},
+                                      std::pair<std::string, std::string>{"{tls}", port("trusted")}}) {
+        if (const auto at = location.find(mark); at != std::string::npos) {
+            location.replace(at, mark.size(), value);
+        }
+    }
+    const std::string url = "https://localhost:" + port("trusted") + "/redirect?to=" + percentEncode(location);
+
+    const HttpResult result = HttpClient().request("GET", url, {}, kToken);
+
+    EXPECT_EQ(result.statusCode, c.status);
+    EXPECT_EQ(result.error, c.error);
+    EXPECT_EQ(jsonString(result.json.value("user", json()), "display_name", ""), c.accountName);
+    for (const RecordedRequest& leaked : plain.requests()) {
+        ADD_FAILURE() << "the plain-HTTP server received: " << leaked.raw;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, HttpsRedirects,
+    testing::Values(RedirectCase{"WithinTheOrigin", "/api/pc/me", 200, "", "Tess Layer"},
+                    RedirectCase{"ToPlainHttp", "http://127.0.0.1:{plain}/api/pc/me", 302, kRedirectRefused, ""},
+                    RedirectCase{"ToPlainHttpOnTheSamePort", "http://localhost:{tls}/api/pc/me", 302,
+                                 kRedirectRefused, ""},
+                    RedirectCase{"ToTheSameServerUnderAnotherName", "https://127.0.0.1:{tls}/api/pc/me", 302,
+                                 kRedirectRefused, ""}),
+    [](const testing::TestParamInfo<RedirectCase>& row) { return row.param.name; });
 
 using HttpsClient = ServersRunning;
 

@@ -110,15 +110,25 @@ ClientHarness::~ClientHarness()
 
 bool ClientHarness::start()
 {
-    return start([] {});
+    return start([] {}, HttpClient());
 }
 
 bool ClientHarness::start(const std::function<void()>& onClientThread)
 {
-    thread_ = std::thread([this, onClientThread] {
+    return start(onClientThread, HttpClient());
+}
+
+bool ClientHarness::start(const HttpClient& httpClient)
+{
+    return start([] {}, httpClient);
+}
+
+bool ClientHarness::start(const std::function<void()>& onClientThread, const HttpClient& httpClient)
+{
+    thread_ = std::thread([this, onClientThread, httpClient] {
         onClientThread();
         threadId_ = GetCurrentThreadId();
-        VandrethWinApp app;
+        VandrethWinApp app(httpClient);
         exitCode_ = app.run(GetModuleHandleA(nullptr), SW_SHOWNORMAL);
     });
     return waitFor([this] {

@@ -3,6 +3,8 @@
 // own and drives it from the test's thread the way another program would: through the window's
 // controls, by their ids. The client's state folder is a fresh APPDATA of the harness's own.
 
+#include "HttpClient.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -78,6 +80,8 @@ public:
     // The same, running `onClientThread` on the client's thread first, before the client creates
     // anything (for a hook that watches the client's thread, for instance).
     bool start(const std::function<void()>& onClientThread);
+    // The same, with the HTTP client that the client's requests go through (shorter limits).
+    bool start(const HttpClient& httpClient);
     // Closes the window as the user would (WM_CLOSE), waits for run() to return and gives its
     // exit code.
     int close();
@@ -114,6 +118,8 @@ public:
     bool waitForStatus(const std::string& status, std::chrono::milliseconds timeout = 10s) const;
 
 private:
+    bool start(const std::function<void()>& onClientThread, const HttpClient& httpClient);
+
     std::thread thread_;
     std::atomic<DWORD> threadId_{0};
     std::atomic<int> exitCode_{-1};

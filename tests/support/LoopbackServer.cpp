@@ -79,6 +79,7 @@ std::string reasonPhrase(int status)
     case 302: return "Found";
     case 303: return "See Other";
     case 307: return "Temporary Redirect";
+    case 308: return "Permanent Redirect";
     case 400: return "Bad Request";
     case 401: return "Unauthorized";
     case 403: return "Forbidden";
@@ -328,6 +329,14 @@ ScriptedReply ScriptedReply::hang()
     return reply;
 }
 
+ScriptedReply ScriptedReply::slowDrip(int status, std::string body, std::chrono::milliseconds every)
+{
+    ScriptedReply reply = json(status, std::move(body));
+    reply.dripFrom_ = reply.bytes_.find(kHeaderEnd) + kHeaderEnd.size();
+    reply.dripEvery_ = every;
+    return reply;
+}
+
 ScriptedReply& ScriptedReply::delayed(std::chrono::milliseconds delay)
 {
     delay_ = delay;
@@ -391,7 +400,12 @@ std::uint16_t LoopbackServer::port() const
 
 std::string LoopbackServer::origin() const
 {
-    return "http://127.0.0.1:" + std::to_string(port_);
+    return origin("127.0.0.1");
+}
+
+std::string LoopbackServer::origin(std::string_view hostName) const
+{
+    return "http://" + std::string(hostName) + ":" + std::to_string(port_);
 }
 
 void LoopbackServer::reply(std::string method, std::string path, ScriptedReply reply)
@@ -501,12 +515,23 @@ void LoopbackServer::serve(Connection& connection)
             }
             if (!stopping_) {
                 lock.unlock();
-                socket.sendAll(reply.bytes_);
+                const std::string_view bytes = reply.bytes_;
+                const std::size_t dripFrom = std::min(reply.dripFrom_, bytes.size());
+                bool open = socket.sendAll(bytes.substr(0, dripFrom));
+                for (std::size_t at = dripFrom; open && at < bytes.size(); ++at) {
+                    open = !stopsWithin(reply.dripEvery_) && socket.sendAll(bytes.substr(at, 1));
+                }
             }
         }
     }
     const std::lock_guard lock(mutex_);
     connection.finished = true;
+}
+
+bool LoopbackServer::stopsWithin(std::chrono::milliseconds pause) const
+{
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, pause, [this] { return stopping_; });
 }
 
 ScriptedReply LoopbackServer::replyFor(const RecordedRequest& request)

@@ -49,6 +49,9 @@ struct ScriptedReply {
     static ScriptedReply closeWithoutAnswer();
     // Reads the request and never answers; the connection ends when the server stops.
     static ScriptedReply hang();
+    // A JSON head that declares the whole of `body` at once, then the body one byte every
+    // `every`; the drip ends with the body, when the client goes away or when the server stops.
+    static ScriptedReply slowDrip(int status, std::string body, std::chrono::milliseconds every);
 
     // Waits this long before answering (cut short when the server stops).
     ScriptedReply& delayed(std::chrono::milliseconds delay);
@@ -60,6 +63,9 @@ private:
     std::string bytes_;
     bool hang_ = false;
     std::chrono::milliseconds delay_{0};
+    // Bytes from this offset on go out one at a time, `dripEvery_` apart.
+    std::size_t dripFrom_ = std::string::npos;
+    std::chrono::milliseconds dripEvery_{0};
 };
 
 class LoopbackServer {
@@ -72,6 +78,8 @@ public:
 
     std::uint16_t port() const;
     std::string origin() const;  // "http://127.0.0.1:PORT"
+    // The same server under another name for 127.0.0.1 ("http://localhost:PORT"): another origin.
+    std::string origin(std::string_view hostName) const;
 
     // A standing reply for every request with this method and path (query ignored); a later
     // call for the same route replaces it.
@@ -96,6 +104,8 @@ private:
 
     void acceptLoop();
     void serve(Connection& connection);
+    // Waits `pause` unless the server stops first; true when it stops.
+    bool stopsWithin(std::chrono::milliseconds pause) const;
     ScriptedReply replyFor(const RecordedRequest& request);
 
     std::uintptr_t listener_;

@@ -40,6 +40,17 @@ public:
 
     void send(const std::string& bytes) const { ::send(socket_, bytes.data(), static_cast<int>(bytes.size()), 0); }
 
+    // What the server sends until `end` has come (or the connection closes), `end` included.
+    std::string receiveUntil(const std::string& end) const
+    {
+        std::string received;
+        char byte = 0;
+        while (received.find(end) == std::string::npos && recv(socket_, &byte, 1, 0) == 1) {
+            received += byte;
+        }
+        return received;
+    }
+
     // Everything the server sends until it closes the connection.
     std::string receiveAll() const
     {
@@ -141,6 +152,8 @@ TEST(LoopbackServer, SendsScriptedBytes)
         {"cut short", ScriptedReply::cutShort(200, "0123456789", 4),
          "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 10\r\nConnection: close\r\n\r\n0123"},
         {"close without answer", ScriptedReply::closeWithoutAnswer(), ""},
+        {"slow drip", ScriptedReply::slowDrip(200, "[1]", 5ms),
+         "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 3\r\nConnection: close\r\n\r\n[1]"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -150,22 +163,28 @@ TEST(LoopbackServer, SendsScriptedBytes)
     }
 }
 
-TEST(LoopbackServer, StoppingEndsHangingDelayedAndIdleConnections)
+TEST(LoopbackServer, StoppingEndsHangingDelayedDrippingAndIdleConnections)
 {
     auto server = std::make_unique<LoopbackServer>();
     server->reply("GET", "/hang", ScriptedReply::hang());
     server->reply("GET", "/slow", ScriptedReply::json(200, "{}").delayed(std::chrono::hours(1)));
+    server->reply("GET", "/drip", ScriptedReply::slowDrip(200, "[1]", std::chrono::hours(1)));
     const SocketClient hanging(server->port());
     const SocketClient slow(server->port());
+    const SocketClient dripping(server->port());
     const SocketClient idle(server->port());
     hanging.send(requestTo("GET", "/hang"));
     slow.send(requestTo("GET", "/slow"));
-    ASSERT_TRUE(server->waitForRequests(2, 30s));
+    dripping.send(requestTo("GET", "/drip"));
+    ASSERT_TRUE(server->waitForRequests(3, 30s));
+    EXPECT_EQ(dripping.receiveUntil("\r\n\r\n"),
+              "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 3\r\nConnection: close\r\n\r\n");
 
     server.reset();
 
     EXPECT_EQ(hanging.receiveAll(), "");
     EXPECT_EQ(slow.receiveAll(), "");
+    EXPECT_EQ(dripping.receiveAll(), "");
     EXPECT_EQ(idle.receiveAll(), "");
 }
 

@@ -123,6 +123,20 @@ INSTANTIATE_TEST_SUITE_P(
                     {kAccept, kBearer + "tok-123"}, ""},
         FramingCase{"TokenSentUnchanged", "GET", "/api/pc/me", {}, "a.B-c_d~e+f/g==", "/api/pc/me",
                     {kAccept, kBearer + "a.B-c_d~e+f/g=="}, ""},
+        FramingCase{"TokenCutAtLineBreak", "GET", "/api/pc/me", {}, "tok\r\nX-Injected: yes", "/api/pc/me",
+                    {kAccept, kBearer + "tok"}, ""},
+        FramingCase{"TokenCutAtTab", "GET", "/api/pc/me", {}, "tok\tX-Injected: yes", "/api/pc/me",
+                    {kAccept, kBearer + "tok"}, ""},
+        FramingCase{"TokenCutAtSpace", "GET", "/api/pc/me", {}, "tok more", "/api/pc/me", {kAccept, kBearer + "tok"},
+                    ""},
+        FramingCase{"TokenCutAtDelete", "GET", "/api/pc/me", {}, "tok\x7Fmore", "/api/pc/me",
+                    {kAccept, kBearer + "tok"}, ""},
+        FramingCase{"TokenCutAtControl", "GET", "/api/pc/me", {}, std::string("tok\x00more", 8), "/api/pc/me",
+                    {kAccept, kBearer + "tok"}, ""},
+        FramingCase{"TokenCutAtUtf8Letter", "GET", "/api/pc/me", {}, "tok\xC3\xA9more", "/api/pc/me",
+                    {kAccept, kBearer + "tok"}, ""},
+        FramingCase{"TokenWithNothingUsableSendsNoLine", "POST", "/f", {{"k", "v"}}, "\x7Ftok", "/f",
+                    {kAccept, kFormType}, "k=v"},
         FramingCase{"PostWithoutFieldsHasNoBody", "POST", "/api/pc/link/start", {}, "tok", "/api/pc/link/start",
                     {kAccept, kBearer + "tok"}, ""},
         FramingCase{"PostFieldsWithoutToken", "POST", "/api/pc/link/start", {{"a", "1"}, {"b c", "x&y"}}, "",
@@ -139,6 +153,17 @@ INSTANTIATE_TEST_SUITE_P(
                     "/api/pc/link/poll?code=AB%2BC&device_id=vdwin-1a", {kAccept}, ""},
         FramingCase{"QueryWithoutPathGoesToRoot", "GET", "?code=x", {}, "", "/?code=x", {kAccept}, ""}),
     rowName<FramingCase>);
+
+TEST(HeaderSafeToken, KeepsPrintableAsciiAndEndsAtAnyOtherByte)
+{
+    for (int byte = 0; byte < 256; ++byte) {
+        SCOPED_TRACE(byte);
+        const std::string token = std::string("a") + static_cast<char>(byte) + "b";
+        EXPECT_EQ(headerSafeToken(token), byte >= 0x21 && byte <= 0x7E ? token : "a");
+    }
+    EXPECT_EQ(headerSafeToken(""), "");
+    EXPECT_EQ(headerSafeToken(" tok"), "");
+}
 
 struct NoResponseCase {
     std::string name;
@@ -240,10 +265,17 @@ INSTANTIATE_TEST_SUITE_P(
                    json{{"message", "Waiting for approval."}}, ""},
         AnswerCase{"NoContent", ScriptedReply::withHeaders(204, {}, ""), 204, json::object(), ""},
         AnswerCase{"EmptyOkBody", ScriptedReply::json(200, ""), 200, json::object(), ""},
-        // Wine's WinHTTP fails a 301, 302 or 307 without Location instead of handing it over.
+        // A redirect that names no address is an answer like any other.
+        AnswerCase{"MovedWithoutLocation", ScriptedReply::json(301, R"({"message":"moved"})"), 301,
+                   json{{"message", "moved"}}, ""},
+        AnswerCase{"FoundWithoutLocation", ScriptedReply::json(302, "[1]"), 302, json::array({1}), ""},
         AnswerCase{"SeeOtherWithoutLocation", ScriptedReply::json(303, R"({"message":"moved"})"), 303,
                    json{{"message", "moved"}}, ""},
+        AnswerCase{"TemporaryRedirectWithoutLocation", ScriptedReply::withHeaders(307, {}, ""), 307, json::object(),
+                   ""},
         AnswerCase{"PermanentRedirectWithoutLocation", ScriptedReply::json(308, ""), 308, json::object(), ""},
+        AnswerCase{"RedirectWithEmptyLocation", ScriptedReply::withHeaders(302, {"Location: "}, R"({"a":1})"), 302,
+                   json{{"a", 1}}, ""},
         AnswerCase{"MultipleChoices", ScriptedReply::json(300, R"({"message":"pick one"})"), 300,
                    json{{"message", "pick one"}}, ""},
         AnswerCase{"NotModified", ScriptedReply::withHeaders(304, {}, ""), 304, json::object(), ""},

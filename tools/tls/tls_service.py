@@ -5,7 +5,8 @@ certificates: one for DNS name localhost signed by the authority (trusted once t
 in the Root store), one self-signed for localhost, one signed by the authority for another host
 name, and one signed by the authority for localhost whose validity ended years ago.
 
-TlsServer serves a small stand-in of the service's API on 127.0.0.1 with one of them and records
+TlsServer serves a small stand-in of the service's API on 127.0.0.1 with one of them (and
+GET /redirect?to=ADDRESS, a 302 to that address) and records
 every connection that it accepts and every request that it reads. (Wine's TLS stack completes
 the handshake before it judges the certificate, so a refused certificate shows on the server as
 a connection that ends without a request.) ControlServer answers, in plain
@@ -17,6 +18,7 @@ import json
 import ssl
 import subprocess
 import threading
+import urllib.parse
 from pathlib import Path
 
 CODE = "TLS-0001"
@@ -76,9 +78,11 @@ class _ServiceHandler(http.server.BaseHTTPRequestHandler):
     def log_message(self, *args):
         pass
 
-    def _answer(self, status, value):
+    def _answer(self, status, value, location=None):
         body = json.dumps(value).encode()
         self.send_response(status)
+        if location is not None:
+            self.send_header("Location", location)
         self.send_header("Content-Type", "application/json")
         self.send_header("Content-Length", str(len(body)))
         self.send_header("Connection", "close")
@@ -97,6 +101,9 @@ class _ServiceHandler(http.server.BaseHTTPRequestHandler):
             self._answer(200, {"code": CODE, "approve_url": "https://localhost:%d/link/pc?code=%s" % (port, CODE)})
         elif self.command == "GET" and path == "/api/pc/link/poll":
             self._answer(200, {"access_token": TOKEN, "message": "Linked over TLS."})
+        elif self.command == "GET" and path == "/redirect":
+            query = urllib.parse.parse_qs(urllib.parse.urlsplit(self.path).query)
+            self._answer(302, {"message": "moved"}, query.get("to", [""])[0])
         elif not linked:
             self._answer(401, {"message": "This desktop client is not linked."})
         elif self.command == "GET" and path == "/api/pc/me":

@@ -1,0 +1,105 @@
+// A service that answers the client's requests with a redirect to another address: nothing
+// reaches that address, the token least of all, and the status line says why nothing came.
+#include "AdversityFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace vandreth::test {
+namespace {
+
+constexpr const char* kRedirectRefused = "Vandreth did not follow the service's redirect to another address.";
+
+enum class Kind { LinkPoll, Me, Instances, CreateInstance };
+
+struct RedirectCase {
+    std::string name;
+    Kind kind;
+    std::string method;
+    std::string path;
+    int status;
+    std::size_t requestsToPath;  // by the end, the start's own requests included
+    int button;  // enabled again once the answer is handled
+};
+
+void PrintTo(const RedirectCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class RedirectedRequests : public testing::TestWithParam<RedirectCase> {
+protected:
+    void redirectToElsewhere(const RedirectCase& c)
+    {
+        server.replyOnce(c.method, c.path,
+                         ScriptedReply::withHeaders(c.status, {"Location: " + elsewhere.origin("localhost") + c.path},
+                                                    R"({"message":"moved"})"));
+    }
+
+    ScopedAppData appData;
+    LoopbackServer server;
+    // Answers everything as a healthy service would, a link poll with a token of its own.
+    LoopbackServer elsewhere;
+    ClientHarness client;
+};
+
+TEST_P(RedirectedRequests, ReachNoOtherOriginAndSayWhy)
+{
+    const RedirectCase& c = GetParam();
+    serveHealthyService(server);
+    serveHealthyService(elsewhere);
+    elsewhere.reply("GET", kLinkPollPath, ScriptedReply::json(200, R"({"access_token":"tok-elsewhere"})"));
+    if (c.kind == Kind::Me) {
+        redirectToElsewhere(c);
+    }
+    appData.writeState(stateFileBytes(server.origin(), kDeviceId, kToken));
+    ASSERT_TRUE(client.start());
+    if (c.kind != Kind::Me) {
+        ASSERT_TRUE(client.waitForStatus(kOneProjectLoaded)) << client.text(kStatusLine);
+        redirectToElsewhere(c);
+    }
+
+    switch (c.kind) {
+    case Kind::LinkPoll:
+        client.click(kGenerateButton);
+        break;
+    case Kind::Instances:
+        client.click(kRefreshButton);
+        break;
+    case Kind::CreateInstance:
+        client.setText(kNameEdit, "Forge");
+        client.click(kCreateButton);
+        break;
+    case Kind::Me:
+        break;
+    }
+
+    EXPECT_TRUE(client.waitForStatus(kRedirectRefused, std::chrono::seconds(30))) << client.text(kStatusLine);
+    EXPECT_EQ(server.requestsTo(c.path).size(), c.requestsToPath);
+    for (const RecordedRequest& leaked : elsewhere.requests()) {
+        ADD_FAILURE() << "the other origin received: " << leaked.raw;
+    }
+    EXPECT_TRUE(client.enabled(c.button));
+    if (c.kind == Kind::Instances) {
+        EXPECT_EQ(client.listLines(), std::vector<std::string>{kHealthyProjectLine});
+    }
+    if (c.kind == Kind::CreateInstance) {
+        // A create that did not happen keeps the form for another try.
+        EXPECT_EQ(client.text(kNameEdit), "Forge");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, RedirectedRequests,
+    testing::Values(RedirectCase{"AccountCheckAtStart302", Kind::Me, "GET", kMePath, 302, 1, kGenerateButton},
+                    RedirectCase{"Refresh301", Kind::Instances, "GET", kInstancesPath, 301, 2, kRefreshButton},
+                    RedirectCase{"Create307", Kind::CreateInstance, "POST", kCreatePath, 307, 1, kCreateButton},
+                    RedirectCase{"LinkPoll302", Kind::LinkPoll, "GET", kLinkPollPath, 302, 1, kGenerateButton}),
+    [](const testing::TestParamInfo<RedirectCase>& row) { return row.param.name; });
+
+}  // namespace
+}  // namespace vandreth::test

@@ -1,0 +1,79 @@
+// A service that answers a byte at a time for ever: the client's request ends at its time
+// limit (shortened here), says so, and gives its button back, while other requests go on.
+#include "AdversityFixture.h"
+
+#include "HttpClient.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace vandreth::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* kTooSlow = "Vandreth stopped waiting: the server took too long to answer.";
+
+// Long enough for a link code to come while the drip goes on, short enough for a test. Each
+// read keeps the program's time-out, so that the link poll, which the healthy service never
+// answers, stays out for the whole test and puts no text of its own on the status line.
+HttpClient clientWithShortLimits()
+{
+    HttpLimits limits;
+    limits.exchange = 5s;
+    return HttpClient(limits);
+}
+
+ScriptedReply endlessDrip()
+{
+    return ScriptedReply::slowDrip(200, std::string(1000000, ' '), 50ms);
+}
+
+class SlowAnswers : public testing::Test {
+protected:
+    ScopedAppData appData;
+    LoopbackServer server;
+    ClientHarness client;
+};
+
+TEST_F(SlowAnswers, RefreshEndsAtTheLimitWhileOtherRequestsGoOn)
+{
+    serveHealthyService(server);
+    appData.writeState(stateFileBytes(server.origin(), kDeviceId, kToken));
+    ASSERT_TRUE(client.start(clientWithShortLimits()));
+    ASSERT_TRUE(client.waitForStatus(kOneProjectLoaded)) << client.text(kStatusLine);
+    server.replyOnce("GET", kInstancesPath, endlessDrip());
+
+    client.click(kRefreshButton);
+    ASSERT_TRUE(client.waitFor([&] { return server.requestsTo(kInstancesPath).size() == 2; }));
+    client.click(kGenerateButton);
+
+    ASSERT_TRUE(client.waitForStatus(kCodeReady)) << client.text(kStatusLine);
+    EXPECT_EQ(client.text(kLinkCodeEdit), kCode);
+    EXPECT_FALSE(client.enabled(kRefreshButton));
+    EXPECT_TRUE(client.waitForStatus(kTooSlow, 60s)) << client.text(kStatusLine);
+    EXPECT_TRUE(client.enabled(kRefreshButton));
+    EXPECT_EQ(client.listLines(), std::vector<std::string>{kHealthyProjectLine});
+    EXPECT_TRUE(answersWmNull(client.window(), 100ms));
+
+    client.click(kRefreshButton);
+    EXPECT_TRUE(client.waitForStatus(kOneProjectLoaded)) << client.text(kStatusLine);
+}
+
+TEST_F(SlowAnswers, AccountCheckAtStartEndsAtTheLimit)
+{
+    serveHealthyService(server);
+    server.replyOnce("GET", kMePath, endlessDrip());
+    appData.writeState(stateFileBytes(server.origin(), kDeviceId, kToken));
+    ASSERT_TRUE(client.start(clientWithShortLimits()));
+
+    EXPECT_TRUE(client.waitForStatus(kTooSlow, 60s)) << client.text(kStatusLine);
+    EXPECT_TRUE(client.enabled(kGenerateButton));
+    EXPECT_TRUE(client.enabled(kPairingButton));
+}
+
+}  // namespace
+}  // namespace vandreth::test
