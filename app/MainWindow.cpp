@@ -66,10 +66,12 @@ void VandrethWinApp::createUi()
         addComboEntry(presetCombo, preset);
     }
     SendMessageA(presetCombo, CB_SETCURSEL, 0, 0);
+    // The check boxes reach the form's right edge, so their texts show whole in any face that
+    // stands in for Segoe UI.
     publicListingCheck = createControl(0, "BUTTON", "Show this RERI in the public recent list", kCheckBoxStyle, 560,
-                                       462, 320, 24, 1016);
+                                       462, 470, 24, 1016);
     maintenanceCheck =
-        createControl(0, "BUTTON", "Start this RERI in maintenance mode", kCheckBoxStyle, 560, 492, 300, 24, 1017);
+        createControl(0, "BUTTON", "Start this RERI in maintenance mode", kCheckBoxStyle, 560, 492, 470, 24, 1017);
     setChecked(publicListingCheck, true);
     createButton = createControl(0, "BUTTON", "Create RERI", kPushButtonStyle, 560, 536, 220, 34, 1018);
 

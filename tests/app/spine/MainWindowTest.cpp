@@ -158,8 +158,8 @@ const std::vector<ControlRow> kControlTable = {
     {"COMBOBOX", "", kDropDownList, 0, 560, 416, 220, 300, 1014},
     {"STATIC", "Preset", kLabel, 0, 810, 394, 100, 20, -1},
     {"COMBOBOX", "", kDropDownList, 0, 810, 416, 220, 200, 1015},
-    {"BUTTON", "Show this RERI in the public recent list", kCheckBox, 0, 560, 462, 320, 24, 1016},
-    {"BUTTON", "Start this RERI in maintenance mode", kCheckBox, 0, 560, 492, 300, 24, 1017},
+    {"BUTTON", "Show this RERI in the public recent list", kCheckBox, 0, 560, 462, 470, 24, 1016},
+    {"BUTTON", "Start this RERI in maintenance mode", kCheckBox, 0, 560, 492, 470, 24, 1017},
     {"BUTTON", "Create RERI", kPushButton, 0, 560, 536, 220, 34, 1018},
 };
 
