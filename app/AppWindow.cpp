@@ -108,6 +108,8 @@ LRESULT VandrethWinApp::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case kAsyncMessage:
         handleTaskResult(reinterpret_cast<TaskResult*>(lParam));
         return 0;
+    case WM_CTLCOLORSTATIC:
+        return staticControlColours(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     default:
         return DefWindowProcA(window, message, wParam, lParam);
     }

@@ -138,4 +138,17 @@ void VandrethWinApp::clearForm()
     setChecked(maintenanceCheck, false);
 }
 
+LRESULT VandrethWinApp::staticControlColours(HDC dc, HWND control) const
+{
+    // The read-only link-code box keeps the grey that tells a user it cannot be typed into.
+    if (control == linkCodeEdit) {
+        return DefWindowProcA(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                              reinterpret_cast<LPARAM>(control));
+    }
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    // A system colour brush: owned by the system, never deleted.
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+}
+
 }  // namespace vandreth

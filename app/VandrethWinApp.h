@@ -69,6 +69,8 @@ private:
     void populateProjectsList();
     std::optional<std::int32_t> selectedProjectIndex() const;
     void clearForm();
+    // The colours of a label or check box (WM_CTLCOLORSTATIC): those of the window beneath it.
+    LRESULT staticControlColours(HDC dc, HWND control) const;
 
     // Create form (CreateForm.cpp).
     void submitCreate();

@@ -1,4 +1,5 @@
-// What the main window shows: the check boxes' whole texts.
+// What the main window shows, read from its pixels: labels and check boxes on the window's own
+// background, and the check boxes' whole texts.
 
 #include "FlowFixture.h"
 #include "ScreenSupport.h"
@@ -6,13 +7,72 @@
 namespace vandreth::test {
 namespace {
 
+enum class Background { Window, ReadOnlyBox };
+
+struct BackgroundRow {
+    const char* what;
+    int id;                 // 0 for a label without an id of its own, found by its text
+    const char* labelText;  // that text
+    bool checkBox;          // the text begins after the check mark
+    Background background;
+};
+
+const BackgroundRow kBackgrounds[] = {
+    {"URL label", 0, "Vandreth URL", false, Background::Window},
+    {"form label", 0, "RERI Name", false, Background::Window},
+    {"account line", kAccountLine, nullptr, false, Background::Window},
+    {"status line", kStatusLine, nullptr, false, Background::Window},
+    {"public-listing box", kPublicListingCheck, nullptr, true, Background::Window},
+    {"maintenance box", kMaintenanceCheck, nullptr, true, Background::Window},
+    {"read-only link-code box", kLinkCodeEdit, nullptr, false, Background::ReadOnlyBox},
+};
+
 // Where a check box's text may begin: after the check mark and a gap of about one character.
 int checkMarkSpace(int averageCharWidth)
 {
     return GetSystemMetrics(SM_CXMENUCHECK) + averageCharWidth;
 }
 
-using Paint = FlowTest;
+class Paint : public FlowTest {
+protected:
+    ::testing::AssertionResult showUnlinked()
+    {
+        if (auto started = startClient(); !started) {
+            return started;
+        }
+        return bringToForeground(client.window()) ? ::testing::AssertionSuccess()
+                                                  : ::testing::AssertionFailure() << "never in the foreground";
+    }
+
+    HWND find(const BackgroundRow& row) const
+    {
+        return row.id != 0 ? client.control(row.id) : FindWindowExA(client.window(), nullptr, "STATIC", row.labelText);
+    }
+};
+
+TEST_F(Paint, LabelsAndCheckBoxesLieOnTheWindowsBackgroundAndTheReadOnlyBoxStaysGrey)
+{
+    const COLORREF window = GetSysColor(COLOR_WINDOW);
+    const COLORREF readOnlyGrey = GetSysColor(COLOR_3DFACE);
+    ASSERT_NE(window, readOnlyGrey);
+    ASSERT_TRUE(showUnlinked());
+
+    for (const BackgroundRow& row : kBackgrounds) {
+        SCOPED_TRACE(row.what);
+        const HWND control = find(row);
+        ASSERT_NE(control, nullptr);
+        const COLORREF expected = row.background == Background::Window ? window : readOnlyGrey;
+
+        int averageWidth = 0;
+        const SIZE text = textExtent(controlFont(control), windowTextOf(control), &averageWidth);
+        const int textEnd = (row.checkBox ? checkMarkSpace(averageWidth) : 0) + text.cx + averageWidth;
+        const Pixels pixels = paintedPixels(control);
+        ASSERT_LT(textEnd, pixels.width());
+        // Beside the text, nothing but the background; among the letters, mostly the background.
+        EXPECT_EQ(pixels.coloursRightOf(textEnd), std::set<COLORREF>{expected});
+        EXPECT_EQ(pixels.commonest(), expected);
+    }
+}
 
 TEST_F(Paint, CheckBoxTextsFitBesideTheirCheckMarks)
 {

@@ -1,5 +1,9 @@
 #include "ScreenSupport.h"
 
+#include "ClientHarness.h"
+
+#include <algorithm>
+#include <map>
 #include <memory>
 #include <type_traits>
 
@@ -10,9 +14,98 @@ namespace {
 struct DcDeleter {
     void operator()(HDC dc) const { DeleteDC(dc); }
 };
+struct ObjectDeleter {
+    void operator()(HGDIOBJ object) const { DeleteObject(object); }
+};
 using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
+using Bitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, ObjectDeleter>;
+
+// A memory DC that draws into a 32-bit top-down bitmap of the given size, whose bits it keeps.
+class Surface {
+public:
+    Surface(int width, int height) : width_(width), height_(height), dc_(CreateCompatibleDC(nullptr))
+    {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        bitmap_.reset(CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0));
+        previous_ = SelectObject(dc_.get(), bitmap_.get());
+    }
+    ~Surface() { SelectObject(dc_.get(), previous_); }
+    Surface(const Surface&) = delete;
+    Surface& operator=(const Surface&) = delete;
+
+    HDC dc() const { return dc_.get(); }
+
+    Pixels pixels() const
+    {
+        GdiFlush();
+        Pixels pixels(width_, height_);
+        for (int y = 0; y < height_; ++y) {
+            for (int x = 0; x < width_; ++x) {
+                // Each pixel of the bitmap is 0x00RRGGBB.
+                const DWORD pixel = bits_[static_cast<std::size_t>(y) * width_ + x];
+                pixels.set(x, y,
+                           RGB(static_cast<BYTE>(pixel >> 16), static_cast<BYTE>(pixel >> 8), static_cast<BYTE>(pixel)));
+            }
+        }
+        return pixels;
+    }
+
+private:
+    int width_;
+    int height_;
+    MemoryDc dc_;
+    Bitmap bitmap_;
+    DWORD* bits_ = nullptr;
+    HGDIOBJ previous_ = nullptr;
+};
 
 }  // namespace
+
+Pixels::Pixels(int width, int height)
+    : width_(width), height_(height), colours_(static_cast<std::size_t>(width) * height, 0)
+{
+}
+
+std::set<COLORREF> Pixels::coloursRightOf(int left) const
+{
+    std::set<COLORREF> colours;
+    for (int y = 0; y < height_; ++y) {
+        for (int x = std::max(left, 0); x < width_; ++x) {
+            colours.insert(at(x, y));
+        }
+    }
+    return colours;
+}
+
+COLORREF Pixels::commonest() const
+{
+    std::map<COLORREF, std::size_t> counts;
+    for (COLORREF colour : colours_) {
+        ++counts[colour];
+    }
+    return std::max_element(counts.begin(), counts.end(),
+                            [](const auto& a, const auto& b) { return a.second < b.second; })
+        ->first;
+}
+
+Pixels paintedPixels(HWND control)
+{
+    // Sent to the control's own thread, so the paint is over when this returns.
+    RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    RECT client{};
+    GetClientRect(control, &client);
+    Surface surface(client.right, client.bottom);
+    const HDC window = GetDC(control);
+    BitBlt(surface.dc(), 0, 0, client.right, client.bottom, window, 0, 0, SRCCOPY);
+    ReleaseDC(control, window);
+    return surface.pixels();
+}
 
 HFONT controlFont(HWND control)
 {
@@ -39,6 +132,12 @@ SIZE textExtent(HFONT font, const std::string& text, int* averageWidth)
     }
     SelectObject(dc.get(), previous);
     return size;
+}
+
+bool bringToForeground(HWND window)
+{
+    SetForegroundWindow(window);
+    return ClientHarness::waitFor([&] { return GetForegroundWindow() == window; });
 }
 
 }  // namespace vandreth::test
