@@ -1,11 +1,14 @@
 // What the main window shows, read from its pixels: labels and check boxes on the window's own
-// background, and the check boxes' whole texts.
+// background, the check boxes' whole texts, and the service's texts drawn as they are.
 
 #include "FlowFixture.h"
 #include "ScreenSupport.h"
 
 namespace vandreth::test {
 namespace {
+
+// How a label lays out its text: SS_LEFT, as the window system draws it.
+constexpr UINT kLabelFormat = DT_LEFT | DT_EXPANDTABS | DT_WORDBREAK;
 
 enum class Background { Window, ReadOnlyBox };
 
@@ -85,6 +88,35 @@ TEST_F(Paint, CheckBoxTextsFitBesideTheirCheckMarks)
         RECT area{};
         GetClientRect(box, &area);
         EXPECT_LE(checkMarkSpace(averageWidth) + text.cx, area.right);
+    }
+}
+
+TEST_F(Paint, ServiceTextsShowTheirAmpersands)
+{
+    ASSERT_TRUE(startLinked(R"({"user":{"display_name":"R&D Team","plan_name":"Pro & Teams",)"
+                            R"("reri_limit_label":"3 && more"}})",
+                            R"({"instances":[]})"));
+    server.replyOnce("GET", kInstancesPath, ScriptedReply::json(503, R"({"message":"Q&A: projects rest today."})"));
+    client.click(kRefreshButton);
+    ASSERT_TRUE(client.waitForStatus("Q&A: projects rest today.")) << client.text(kStatusLine);
+
+    const std::pair<int, std::string> lines[] = {
+        {kAccountLine, "Signed in as R&D Team"},
+        {kPlanLine, "Plan: Pro & Teams"},
+        {kLimitLine, "Limit: 3 && more"},
+        {kStatusLine, "Q&A: projects rest today."},
+    };
+    for (const auto& [id, text] : lines) {
+        SCOPED_TRACE(text);
+        const HWND label = client.control(id);
+        EXPECT_EQ(client.text(id), text);
+        const Pixels shown = paintedPixels(label);
+        const HFONT font = controlFont(label);
+        const Pixels asIs = drawnText(font, text, shown.width(), shown.height(), kLabelFormat | DT_NOPREFIX);
+        const Pixels prefixed = drawnText(font, text, shown.width(), shown.height(), kLabelFormat);
+        // The two drawings differ, so the comparison below can tell them apart.
+        ASSERT_GT(prefixed.differencesFrom(asIs), 0u);
+        EXPECT_EQ(shown.differencesFrom(asIs), 0u);
     }
 }
 

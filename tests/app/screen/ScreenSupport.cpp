@@ -94,6 +94,15 @@ COLORREF Pixels::commonest() const
         ->first;
 }
 
+std::size_t Pixels::differencesFrom(const Pixels& other) const
+{
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < colours_.size(); ++i) {
+        count += colours_[i] != other.colours_[i] ? 1 : 0;
+    }
+    return count;
+}
+
 Pixels paintedPixels(HWND control)
 {
     // Sent to the control's own thread, so the paint is over when this returns.
@@ -104,6 +113,19 @@ Pixels paintedPixels(HWND control)
     const HDC window = GetDC(control);
     BitBlt(surface.dc(), 0, 0, client.right, client.bottom, window, 0, 0, SRCCOPY);
     ReleaseDC(control, window);
+    return surface.pixels();
+}
+
+Pixels drawnText(HFONT font, const std::string& text, int width, int height, UINT format)
+{
+    Surface surface(width, height);
+    RECT area{0, 0, width, height};
+    FillRect(surface.dc(), &area, GetSysColorBrush(COLOR_WINDOW));
+    const HGDIOBJ previous = SelectObject(surface.dc(), font);
+    SetTextColor(surface.dc(), GetSysColor(COLOR_WINDOWTEXT));
+    SetBkColor(surface.dc(), GetSysColor(COLOR_WINDOW));
+    DrawTextA(surface.dc(), text.c_str(), -1, &area, format);
+    SelectObject(surface.dc(), previous);
     return surface.pixels();
 }
 

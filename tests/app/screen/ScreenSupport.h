@@ -24,6 +24,8 @@ public:
     std::set<COLORREF> coloursRightOf(int left) const;
     // The colour that most pixels have.
     COLORREF commonest() const;
+    // How many pixels differ from the same place in `other` (of the same size).
+    std::size_t differencesFrom(const Pixels& other) const;
 
 private:
     std::size_t index(int x, int y) const { return static_cast<std::size_t>(y) * width_ + x; }
@@ -35,6 +37,9 @@ private:
 
 // The control's client area as it shows now, after it has painted itself whole.
 Pixels paintedPixels(HWND control);
+// `text` as DrawText draws it with `format` in `font` on a surface of the given size, in the
+// window's own colours (COLOR_WINDOWTEXT on COLOR_WINDOW).
+Pixels drawnText(HFONT font, const std::string& text, int width, int height, UINT format);
 
 HFONT controlFont(HWND control);
 std::string windowTextOf(HWND window);

@@ -118,7 +118,8 @@ struct ControlRow {
     int id;
 };
 
-constexpr DWORD kLabel = 0x50000000;
+// Labels carry SS_NOPREFIX (0x80): the texts they show keep their '&'.
+constexpr DWORD kLabel = 0x50000080;
 constexpr DWORD kEdit = 0x50010080;
 constexpr DWORD kReadOnlyEdit = 0x50000880;
 constexpr DWORD kPushButton = 0x50010000;
