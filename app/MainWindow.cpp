@@ -151,4 +151,29 @@ LRESULT VandrethWinApp::staticControlColours(HDC dc, HWND control) const
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
 }
 
+void VandrethWinApp::onActivate(WPARAM state)
+{
+    if (LOWORD(state) == WA_INACTIVE) {
+        const HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(window, focus)) {
+            focusOnActivation = focus;
+        }
+        return;
+    }
+    // A minimised window takes no focus, as default processing has it.
+    if (HIWORD(state) == 0) {
+        SetFocus(focusOnActivation != nullptr ? focusOnActivation : originEdit);
+    }
+}
+
+void VandrethWinApp::keepKeyboardFocus() const
+{
+    // Disabling the button that has the focus (its task is now busy) leaves the focus nowhere,
+    // and keys typed then reach nothing, Tab included. Held by the window, the focus lets Tab
+    // find the controls again.
+    if (GetFocus() == nullptr && GetActiveWindow() == window && !IsIconic(window)) {
+        SetFocus(window);
+    }
+}
+
 }  // namespace vandreth

@@ -65,6 +65,31 @@ private:
     HGDIOBJ previous_ = nullptr;
 };
 
+INPUT keyInput(WORD key, DWORD flags)
+{
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = flags;
+    return input;
+}
+
+INPUT unicodeInput(wchar_t character, DWORD flags)
+{
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wScan = character;
+    input.ki.dwFlags = KEYEVENTF_UNICODE | flags;
+    return input;
+}
+
+void send(std::vector<INPUT> inputs)
+{
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+constexpr const char* kOtherWindowClass = "VandrethTestOtherWindow";
+
 }  // namespace
 
 Pixels::Pixels(int width, int height)
@@ -160,6 +185,72 @@ bool bringToForeground(HWND window)
 {
     SetForegroundWindow(window);
     return ClientHarness::waitFor([&] { return GetForegroundWindow() == window; });
+}
+
+HWND focusOn(HWND window)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) {
+        return nullptr;
+    }
+    return info.hwndFocus;
+}
+
+void pressKey(WORD key, bool withShift)
+{
+    std::vector<INPUT> inputs;
+    if (withShift) {
+        inputs.push_back(keyInput(VK_SHIFT, 0));
+    }
+    inputs.push_back(keyInput(key, 0));
+    inputs.push_back(keyInput(key, KEYEVENTF_KEYUP));
+    if (withShift) {
+        inputs.push_back(keyInput(VK_SHIFT, KEYEVENTF_KEYUP));
+    }
+    send(std::move(inputs));
+}
+
+void typeText(const std::string& text)
+{
+    std::vector<INPUT> inputs;
+    for (char character : text) {
+        const auto unit = static_cast<wchar_t>(static_cast<unsigned char>(character));
+        inputs.push_back(unicodeInput(unit, 0));
+        inputs.push_back(unicodeInput(unit, KEYEVENTF_KEYUP));
+    }
+    send(std::move(inputs));
+}
+
+OtherWindow::OtherWindow()
+    : thread_([this] {
+          WNDCLASSEXA windowClass{};
+          windowClass.cbSize = sizeof(windowClass);
+          windowClass.lpfnWndProc = DefWindowProcA;
+          windowClass.hInstance = GetModuleHandleA(nullptr);
+          windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+          windowClass.lpszClassName = kOtherWindowClass;
+          RegisterClassExA(&windowClass);
+          threadId_ = GetCurrentThreadId();
+          const HWND window = CreateWindowExA(0, kOtherWindowClass, "Another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                              40, 40, 300, 200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+          handle_ = window;
+          done_ = true;
+          MSG message{};
+          while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+              TranslateMessage(&message);
+              DispatchMessageA(&message);
+          }
+          DestroyWindow(window);
+      })
+{
+    ClientHarness::waitFor([this] { return done_.load(); });
+}
+
+OtherWindow::~OtherWindow()
+{
+    PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
+    thread_.join();
 }
 
 }  // namespace vandreth::test

@@ -1,12 +1,14 @@
 #pragma once
-// What the screen tests share: the client's painted pixels, read back from its windows, and the
-// fonts and texts of its controls, measured in the client's process.
+// What the screen tests share: the client's painted pixels, read back from its windows, and
+// keys typed as a user types them (SendInput, which reaches the foreground window).
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstddef>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace vandreth::test {
@@ -48,5 +50,30 @@ SIZE textExtent(HFONT font, const std::string& text, int* averageWidth = nullptr
 
 // Makes `window` the foreground window and waits until it is.
 bool bringToForeground(HWND window);
+// The window that has the keyboard focus on `window`'s thread.
+HWND focusOn(HWND window);
+// One press and release of a virtual key, with Shift held down around it when asked.
+void pressKey(WORD key, bool withShift = false);
+// Types the characters of `text` (ASCII) as Unicode key strokes.
+void typeText(const std::string& text);
+
+// A top-level window of another thread, with a message loop of its own, for the client to lose
+// the foreground to.
+class OtherWindow {
+public:
+    OtherWindow();
+    ~OtherWindow();
+    OtherWindow(const OtherWindow&) = delete;
+    OtherWindow& operator=(const OtherWindow&) = delete;
+
+    // Null when the window could not be made.
+    HWND handle() const { return handle_; }
+
+private:
+    std::atomic<HWND> handle_{nullptr};
+    std::atomic<DWORD> threadId_{0};
+    std::atomic<bool> done_{false};
+    std::thread thread_;
+};
 
 }  // namespace vandreth::test
