@@ -54,10 +54,16 @@ int VandrethWinApp::run(HINSTANCE instance, int showCommand)
         setStatus("Ready to link your Vandreth account.");
     }
 
+    // The dialog manager gives the controls the keyboard: Tab and Shift+Tab move the focus in
+    // creation order, Enter on a push button clicks it, and Enter and Esc elsewhere become the ids
+    // IDOK and IDCANCEL, which no control has. It dispatches the window's messages itself.
     MSG message{};
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
+        if (!IsDialogMessageA(window, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        keepKeyboardFocus();
     }
     saveState();
     return static_cast<int>(message.wParam);
@@ -109,6 +115,11 @@ LRESULT VandrethWinApp::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case kAsyncMessage:
         handleTaskResult(reinterpret_cast<TaskResult*>(lParam));
+        return 0;
+    case WM_CTLCOLORSTATIC:
+        return staticControlColours(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_ACTIVATE:
+        onActivate(wParam);
         return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);

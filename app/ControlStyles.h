@@ -5,7 +5,8 @@
 
 namespace vandreth {
 
-inline constexpr DWORD kLabelStyle = WS_CHILD | WS_VISIBLE | SS_LEFT;
+// Labels show the service's and the user's texts as they are: no '&' becomes an underline.
+inline constexpr DWORD kLabelStyle = WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX;
 inline constexpr DWORD kEditStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL;
 inline constexpr DWORD kReadOnlyEditStyle = WS_CHILD | WS_VISIBLE | ES_READONLY | ES_AUTOHSCROLL;
 inline constexpr DWORD kPushButtonStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;

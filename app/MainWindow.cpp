@@ -66,10 +66,12 @@ void VandrethWinApp::createUi()
         addComboEntry(presetCombo, preset);
     }
     SendMessageA(presetCombo, CB_SETCURSEL, 0, 0);
+    // The check boxes reach the form's right edge, so their texts show whole in any face that
+    // stands in for Segoe UI.
     publicListingCheck = createControl(0, "BUTTON", "Show this RERI in the public recent list", kCheckBoxStyle, 560,
-                                       462, 320, 24, 1016);
+                                       462, 470, 24, 1016);
     maintenanceCheck =
-        createControl(0, "BUTTON", "Start this RERI in maintenance mode", kCheckBoxStyle, 560, 492, 300, 24, 1017);
+        createControl(0, "BUTTON", "Start this RERI in maintenance mode", kCheckBoxStyle, 560, 492, 470, 24, 1017);
     setChecked(publicListingCheck, true);
     createButton = createControl(0, "BUTTON", "Create RERI", kPushButtonStyle, 560, 536, 220, 34, 1018);
 
@@ -134,6 +136,44 @@ void VandrethWinApp::clearForm()
     setWindowTextUtf8(accentEdit, kDefaultAccent);
     setChecked(publicListingCheck, true);
     setChecked(maintenanceCheck, false);
+}
+
+LRESULT VandrethWinApp::staticControlColours(HDC dc, HWND control) const
+{
+    // The read-only link-code box keeps the grey that tells a user it cannot be typed into.
+    if (control == linkCodeEdit) {
+        return DefWindowProcA(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                              reinterpret_cast<LPARAM>(control));
+    }
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    // A system colour brush: owned by the system, never deleted.
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+}
+
+void VandrethWinApp::onActivate(WPARAM state)
+{
+    if (LOWORD(state) == WA_INACTIVE) {
+        const HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(window, focus)) {
+            focusOnActivation = focus;
+        }
+        return;
+    }
+    // A minimised window takes no focus, as default processing has it.
+    if (HIWORD(state) == 0) {
+        SetFocus(focusOnActivation != nullptr ? focusOnActivation : originEdit);
+    }
+}
+
+void VandrethWinApp::keepKeyboardFocus() const
+{
+    // Disabling the button that has the focus (its task is now busy) leaves the focus nowhere,
+    // and keys typed then reach nothing, Tab included. Held by the window, the focus lets Tab
+    // find the controls again.
+    if (GetFocus() == nullptr && GetActiveWindow() == window && !IsIconic(window)) {
+        SetFocus(window);
+    }
 }
 
 }  // namespace vandreth

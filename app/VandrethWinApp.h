@@ -71,6 +71,12 @@ private:
     void populateProjectsList();
     std::optional<std::int32_t> selectedProjectIndex() const;
     void clearForm();
+    // The colours of a label or check box (WM_CTLCOLORSTATIC): those of the window beneath it.
+    LRESULT staticControlColours(HDC dc, HWND control) const;
+    // WM_ACTIVATE: keeps the focused control while the window is inactive and gives it back.
+    void onActivate(WPARAM state);
+    // Gives the window the focus when it is active and nothing has the focus.
+    void keepKeyboardFocus() const;
 
     // Create form (CreateForm.cpp).
     void submitCreate();
@@ -110,6 +116,8 @@ private:
     HWND unlinkButton = nullptr;
     HWND openProjectButton = nullptr;
     HWND createButton = nullptr;
+    // The control that gets the focus when the window is activated; the URL box at first.
+    HWND focusOnActivation = nullptr;
 
     HttpClient httpClient;
     std::string storedOrigin;

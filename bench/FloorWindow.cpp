@@ -89,8 +89,8 @@ constexpr ControlRow kControls[] = {
     {0, "COMBOBOX", "", vandreth::kDropDownListStyle, 560, 416, 220, 300, 1014},
     {0, "STATIC", "Preset", vandreth::kLabelStyle, 810, 394, 100, 20, -1},
     {0, "COMBOBOX", "", vandreth::kDropDownListStyle, 810, 416, 220, 200, 1015},
-    {0, "BUTTON", "Show this RERI in the public recent list", vandreth::kCheckBoxStyle, 560, 462, 320, 24, 1016},
-    {0, "BUTTON", "Start this RERI in maintenance mode", vandreth::kCheckBoxStyle, 560, 492, 300, 24, 1017},
+    {0, "BUTTON", "Show this RERI in the public recent list", vandreth::kCheckBoxStyle, 560, 462, 470, 24, 1016},
+    {0, "BUTTON", "Start this RERI in maintenance mode", vandreth::kCheckBoxStyle, 560, 492, 470, 24, 1017},
     {0, "BUTTON", "Create RERI", vandreth::kPushButtonStyle, 560, 536, 220, 34, 1018},
 };
 

@@ -118,7 +118,8 @@ struct ControlRow {
     int id;
 };
 
-constexpr DWORD kLabel = 0x50000000;
+// Labels carry SS_NOPREFIX (0x80): the texts they show keep their '&'.
+constexpr DWORD kLabel = 0x50000080;
 constexpr DWORD kEdit = 0x50010080;
 constexpr DWORD kReadOnlyEdit = 0x50000880;
 constexpr DWORD kPushButton = 0x50010000;
@@ -158,8 +159,8 @@ const std::vector<ControlRow> kControlTable = {
     {"COMBOBOX", "", kDropDownList, 0, 560, 416, 220, 300, 1014},
     {"STATIC", "Preset", kLabel, 0, 810, 394, 100, 20, -1},
     {"COMBOBOX", "", kDropDownList, 0, 810, 416, 220, 200, 1015},
-    {"BUTTON", "Show this RERI in the public recent list", kCheckBox, 0, 560, 462, 320, 24, 1016},
-    {"BUTTON", "Start this RERI in maintenance mode", kCheckBox, 0, 560, 492, 300, 24, 1017},
+    {"BUTTON", "Show this RERI in the public recent list", kCheckBox, 0, 560, 462, 470, 24, 1016},
+    {"BUTTON", "Start this RERI in maintenance mode", kCheckBox, 0, 560, 492, 470, 24, 1017},
     {"BUTTON", "Create RERI", kPushButton, 0, 560, 536, 220, 34, 1018},
 };
 
