@@ -63,7 +63,6 @@ int VandrethWinApp::run(HINSTANCE instance, int showCommand)
             TranslateMessage(&message);
             DispatchMessageA(&message);
         }
-        keepKeyboardFocus();
     }
     saveState();
     return static_cast<int>(message.wParam);
@@ -162,11 +161,21 @@ void VandrethWinApp::setAccountSummary(const std::string& account, const std::st
 void VandrethWinApp::syncBusyState()
 {
     const bool linked = !accessToken.empty();
-    EnableWindow(generateButton, !linkStartBusy);
-    EnableWindow(refreshButton, !instancesBusy && linked);
-    EnableWindow(unlinkButton, linked);
-    EnableWindow(createButton, !createInstanceBusy && linked);
-    EnableWindow(openProjectButton, !projects.empty());
+    enableButton(generateButton, !linkStartBusy);
+    enableButton(refreshButton, !instancesBusy && linked);
+    enableButton(unlinkButton, linked);
+    enableButton(createButton, !createInstanceBusy && linked);
+    enableButton(openProjectButton, !projects.empty());
+}
+
+void VandrethWinApp::enableButton(HWND button, bool enable)
+{
+    // A disabled button that kept the focus would leave it nowhere, and keys typed then would
+    // reach nothing, Tab included: the window takes it, so that Tab finds the controls again.
+    if (!enable && GetFocus() == button) {
+        SetFocus(window);
+    }
+    EnableWindow(button, enable);
 }
 
 }  // namespace vandreth

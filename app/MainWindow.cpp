@@ -166,14 +166,4 @@ void VandrethWinApp::onActivate(WPARAM state)
     }
 }
 
-void VandrethWinApp::keepKeyboardFocus() const
-{
-    // Disabling the button that has the focus (its task is now busy) leaves the focus nowhere,
-    // and keys typed then reach nothing, Tab included. Held by the window, the focus lets Tab
-    // find the controls again.
-    if (GetFocus() == nullptr && GetActiveWindow() == window && !IsIconic(window)) {
-        SetFocus(window);
-    }
-}
-
 }  // namespace vandreth

@@ -41,6 +41,7 @@ private:
     void setStatus(const std::string& text);
     void setAccountSummary(const std::string& account, const std::string& plan, const std::string& limit);
     void syncBusyState();
+    void enableButton(HWND button, bool enable);
 
     // Origin and state file (AppState.cpp).
     std::string currentOrigin() const;
@@ -75,8 +76,6 @@ private:
     LRESULT staticControlColours(HDC dc, HWND control) const;
     // WM_ACTIVATE: keeps the focused control while the window is inactive and gives it back.
     void onActivate(WPARAM state);
-    // Gives the window the focus when it is active and nothing has the focus.
-    void keepKeyboardFocus() const;
 
     // Create form (CreateForm.cpp).
     void submitCreate();
