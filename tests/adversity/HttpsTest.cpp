@@ -176,7 +176,7 @@ TEST_F(HttpsClient, LinksAndListsProjectsEndToEnd)
     EXPECT_EQ(client.text(kOriginEdit), origin);
 
     client.click(kGenerateButton);
-    ASSERT_TRUE(client.waitForStatus("Loaded 1 Vandreth project(s).", std::chrono::seconds(30)))
+    ASSERT_TRUE(client.waitForStatus("Loaded 1 Vandreth project(s).", std::chrono::seconds(15)))
         << client.text(kStatusLine);
     EXPECT_EQ(client.text(kLinkCodeEdit), "TLS-0001");
     EXPECT_EQ(client.text(kAccountLine), "Signed in as Tess Layer");

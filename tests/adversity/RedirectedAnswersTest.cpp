@@ -78,7 +78,7 @@ TEST_P(RedirectedRequests, ReachNoOtherOriginAndSayWhy)
         break;
     }
 
-    EXPECT_TRUE(client.waitForStatus(kRedirectRefused, std::chrono::seconds(30))) << client.text(kStatusLine);
+    EXPECT_TRUE(client.waitForStatus(kRedirectRefused, std::chrono::seconds(10))) << client.text(kStatusLine);
     EXPECT_EQ(server.requestsTo(c.path).size(), c.requestsToPath);
     for (const RecordedRequest& leaked : elsewhere.requests()) {
         ADD_FAILURE() << "the other origin received: " << leaked.raw;

@@ -167,7 +167,7 @@ TEST(Worker, OutlivesItsWindowHarmlessly)
     server.reply("GET", "/api/pc/instances", ScriptedReply::json(200, kProjectsAnswer));
     ClientHarness later;
     ASSERT_TRUE(later.start());
-    ASSERT_TRUE(later.waitForStatus("Loaded 1 Vandreth project(s).", 30s));
+    ASSERT_TRUE(later.waitForStatus("Loaded 1 Vandreth project(s).", 15s));
     EXPECT_EQ(later.text(kAccountLine), "Signed in as Mira");
     EXPECT_EQ(later.listLines(), std::vector<std::string>{"Arena  [arena-1]  active"});
     EXPECT_EQ(server.requestsTo("/api/pc/me").size(), 2u);

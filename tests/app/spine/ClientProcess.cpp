@@ -102,7 +102,7 @@ ClientProcess::~ClientProcess()
     }
     if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
         TerminateProcess(process_.hProcess, 99);
-        WaitForSingleObject(process_.hProcess, 30000);
+        WaitForSingleObject(process_.hProcess, 15000);
     }
     CloseHandle(process_.hThread);
     CloseHandle(process_.hProcess);
@@ -122,13 +122,13 @@ testing::AssertionResult ClientProcess::waitUntilReady()
             }
             return window_ != nullptr && control(kStatusLine) != nullptr && text(kStatusLine) != "Starting...";
         },
-        30s);
+        15s);
     if (ready) {
         return testing::AssertionSuccess();
     }
     DWORD exitCode = 0;
     GetExitCodeProcess(process_.hProcess, &exitCode);
-    return testing::AssertionFailure() << "no first status text after 30 s; window " << window_ << ", process "
+    return testing::AssertionFailure() << "no first status text after 15 s; window " << window_ << ", process "
                                        << (exitCode == STILL_ACTIVE ? "running" : "ended with " + std::to_string(exitCode));
 }
 
@@ -157,7 +157,7 @@ std::optional<DWORD> ClientProcess::close()
         return std::nullopt;
     }
     PostMessageA(window_, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(process_.hProcess, 30000) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(process_.hProcess, 15000) != WAIT_OBJECT_0) {
         return std::nullopt;
     }
     DWORD exitCode = 0;
