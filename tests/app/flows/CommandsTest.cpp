@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <optional>
 
 namespace vandreth::test {
 namespace {
@@ -215,6 +216,73 @@ TEST_F(ShellTest, UnlinkForgetsTheLinkLocallyAndTheNextCodeUsesTheSameDevice)
     EXPECT_EQ(starts[1].body, starts[0].body);
     EXPECT_EQ(starts[1].body, std::string("device_id=") + kDeviceId);
 }
+
+// Unlink with the state file free, or held open by another program that shares nothing: the
+// link is forgotten in memory and on screen either way, and the status line tells whether the
+// file was rewritten.
+struct UnlinkCase {
+    const char* name;
+    bool fileHeld;
+    const char* status;
+    const char* tokenLeftInFile;
+};
+
+class UnlinkSaveTest : public FlowTest, public testing::WithParamInterface<UnlinkCase> {};
+
+// The state file opened by the test with no sharing at all, while the object lives.
+class HeldFile {
+public:
+    explicit HeldFile(const std::filesystem::path& path)
+        : handle_(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
+    {
+    }
+    ~HeldFile()
+    {
+        if (handle_ != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle_);
+        }
+    }
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+
+    bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};
+
+TEST_P(UnlinkSaveTest, ForgetsTheLinkAndSaysWhetherTheStateFileWasRewritten)
+{
+    const UnlinkCase& c = GetParam();
+    ASSERT_TRUE(startLinked(R"({"user":{"display_name":"Mira"},"available_cores":[{"key":"k","label":"Forge"}]})",
+                            R"({"instances":[{"display_name":"Arena","slug":"arena-1"}]})"));
+    server.reply("GET", kLinkPollPath, ScriptedReply::json(202, "{}"));
+    ASSERT_TRUE(issueCode("UNL-2"));
+    ASSERT_TRUE(client.waitForStatus(kWaitingForApproval)) << client.text(kStatusLine);
+    const auto requestsBefore = server.requests().size();
+    {
+        std::optional<HeldFile> holder;
+        if (c.fileHeld) {
+            ASSERT_TRUE(holder.emplace(appData.stateFile()).held());
+        }
+        client.click(kUnlinkButton);
+        EXPECT_EQ(client.text(kStatusLine), c.status);
+        EXPECT_EQ(client.text(kLinkCodeEdit), "");
+        expectUnlinkedWindow(client);
+        const FastTicker ticker(client);
+        std::this_thread::sleep_for(2500ms);
+    }
+    EXPECT_EQ(server.requests().size(), requestsBefore) << "Unlink sent a request, or polling went on";
+    EXPECT_EQ(appData.stateBytes(), stateFile(c.tokenLeftInFile));
+    // The token is gone from memory all the same.
+    client.command(kRefreshButton);
+    EXPECT_EQ(client.text(kStatusLine), "Link the desktop client first.");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, UnlinkSaveTest,
+                         testing::Values(UnlinkCase{"FileFree", false, kUnlinked, ""},
+                                         UnlinkCase{"FileHeldWithoutSharing", true, kUnlinkedButNotSaved, kToken}),
+                         CaseName());
 
 TEST_F(CommandsTest, OtherControlsChangeNothingButThemselves)
 {

@@ -2,6 +2,7 @@
 // files it may find, and loads and saves that cannot be done.
 
 #include "ClientHarness.h"
+#include "ClientTexts.h"
 #include "LoopbackServer.h"
 #include "SpineSupport.h"
 
@@ -222,9 +223,8 @@ TEST(StateFileSave, ReplacesAStalePartialFile)
     EXPECT_FALSE(std::filesystem::exists(partialFile(appData)));
 }
 
-// A data folder or state file the client cannot use: it starts with the defaults, every save
-// goes on as if it had worked, the process lives on and exits with 0, and nothing it found is
-// changed.
+// A data folder or state file the client cannot use: it starts with the defaults, Unlink says
+// that its save failed, the process lives on and exits with 0, and nothing it found is changed.
 struct UnusableCase {
     const char* name;
     // Prepares the APPDATA folder and gives the APPDATA value to use.
@@ -249,7 +249,7 @@ TEST_P(UnusableStatePlace, KeepsDefaultsAndRunsOn)
     EXPECT_EQ(client.text(kOriginEdit), kDefaultOrigin);
     EXPECT_EQ(client.text(kStatusLine), "Ready to link your Vandreth account.");
     client.command(kUnlinkButton);
-    EXPECT_EQ(client.text(kStatusLine), "Vandreth desktop client unlinked.");
+    EXPECT_EQ(client.text(kStatusLine), kUnlinkedButNotSaved);
     EXPECT_EQ(client.close(), 0);
     GetParam().verify(appData.folder());
 }
@@ -285,7 +285,8 @@ INSTANTIATE_TEST_SUITE_P(
     RowName());
 
 // A state file the save cannot replace: another program holds it open (sharing reading only),
-// or it is read-only. The save goes on as if it had worked, and the file stays as it was.
+// or it is read-only. Unlink says that the file still links the PC, and the file stays as it
+// was.
 class UnreplaceableStateFile : public testing::Test {
 protected:
     void SetUp() override
@@ -302,7 +303,7 @@ protected:
         // Loading needs no write access.
         EXPECT_EQ(client.text(kStatusLine), "Checking linked Vandreth session...");
         client.click(kUnlinkButton);
-        EXPECT_EQ(client.text(kStatusLine), "Vandreth desktop client unlinked.");
+        EXPECT_EQ(client.text(kStatusLine), kUnlinkedButNotSaved);
         EXPECT_EQ(appData.stateBytes(), stored);
         EXPECT_EQ(client.close(), 0);
         EXPECT_EQ(appData.stateBytes(), stored);
