@@ -8,11 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <ostream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace vandreth::test {
 namespace {
@@ -32,12 +35,28 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes)
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-std::filesystem::path partialFile(const ScopedAppData& appData)
+// The file a save by `client` writes before moving it over the state file.
+std::filesystem::path partialFile(const ScopedAppData& appData, const ClientHarness& client)
 {
     std::filesystem::path partial = appData.stateFile();
-    partial += ".partial";
+    std::ostringstream suffix;
+    suffix << '.' << GetCurrentProcessId() << '-' << client.threadId() << ".partial";
+    partial += suffix.str();
     return partial;
 }
+
+// The names in `folder`, sorted.
+std::vector<std::string> entryNames(const std::filesystem::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+const std::vector<std::string> kOnlyTheStateFile{"pc-client-state.json"};
 
 TEST(StateFileBytes, AreSortedIndentedCrLfWithoutFinalLineEnd)
 {
@@ -211,16 +230,19 @@ TEST(StateFileLocation, FollowsAnAppDataFolderWithANonAsciiName)
     EXPECT_EQ(*saved, stateFileBytes(kDefaultOrigin, savedDeviceId(*saved)));
 }
 
+// A file left over from an earlier run under the name the save writes to (the process and
+// thread ids of that run came back): none of its bytes reach the state file.
 TEST(StateFileSave, ReplacesAStalePartialFile)
 {
     ScopedAppData appData;
     appData.writeState(R"({"device_id":"vdwin-18c3f2a91b0","origin":"https://lab.vandreth.test"})");
-    writeFile(partialFile(appData), "{\r\n  \"device_id\": \"left over from a run that");
     ClientHarness client;
     ASSERT_TRUE(client.start());
+    writeFile(partialFile(appData, client),
+              "{\r\n  \"device_id\": \"left over from a run that was cut short while it wrote a much longer file");
     EXPECT_EQ(client.close(), 0);
     EXPECT_EQ(appData.stateBytes(), stateFileBytes("https://lab.vandreth.test", "vdwin-18c3f2a91b0"));
-    EXPECT_FALSE(std::filesystem::exists(partialFile(appData)));
+    EXPECT_EQ(entryNames(appData.stateFile().parent_path()), kOnlyTheStateFile);
 }
 
 // A data folder or state file the client cannot use: it starts with the defaults, Unlink says
@@ -280,7 +302,7 @@ INSTANTIATE_TEST_SUITE_P(
                      },
                      [](const std::filesystem::path& folder) {
                          EXPECT_EQ(fileBytes(folder / "Vandreth" / "pc-client-state.json" / "inside"), "kept");
-                         EXPECT_FALSE(std::filesystem::exists(folder / "Vandreth" / "pc-client-state.json.partial"));
+                         EXPECT_EQ(entryNames(folder / "Vandreth"), kOnlyTheStateFile);
                      }}),
     RowName());
 
@@ -307,7 +329,7 @@ protected:
         EXPECT_EQ(appData.stateBytes(), stored);
         EXPECT_EQ(client.close(), 0);
         EXPECT_EQ(appData.stateBytes(), stored);
-        EXPECT_FALSE(std::filesystem::exists(partialFile(appData)));
+        EXPECT_EQ(entryNames(appData.stateFile().parent_path()), kOnlyTheStateFile);
     }
 
     LoopbackServer server;
