@@ -32,12 +32,13 @@ void VandrethWinApp::loadState()
     }
 }
 
-void VandrethWinApp::saveState() const
+bool VandrethWinApp::saveState() const
 {
-    // Best effort: a save that cannot be made keeps the previous file, and the caller goes on.
+    // A save that cannot be made keeps the previous file.
     try {
-        replaceFileText(statePath(), stateText(normalizedOrigin(currentOrigin()), deviceId, accessToken));
+        return replaceFileText(statePath(), stateText(normalizedOrigin(currentOrigin()), deviceId, accessToken));
     } catch (...) {
+        return false;
     }
 }
 

@@ -23,6 +23,9 @@ constexpr const char* kNotAWebPage =
     "Vandreth opens only web pages (http or https addresses), so this address was not opened.";
 constexpr const char* kBadOrigin = "The Vandreth URL above is not a web address, so the pairing page was not opened.";
 constexpr const char* kNoProjectPage = "This project has no page to open.";
+// The token is forgotten in memory, but the file may still hold it and the next start read it.
+constexpr const char* kUnlinkedButNotSaved = "Unlinked for this session, but Vandreth could not update its state file, "
+                                             "so this PC may be linked again at the next start.";
 
 // Hands a web address to the user's browser; what the shell does with it is not reported.
 void openUrl(const std::string& url)
@@ -110,8 +113,7 @@ void VandrethWinApp::unlink()
     setWindowTextUtf8(linkCodeEdit, "");
     populateProjectsList();
     populateCoreCombo();
-    setStatus("Vandreth desktop client unlinked.");
-    saveState();
+    setStatus(saveState() ? "Vandreth desktop client unlinked." : kUnlinkedButNotSaved);
 }
 
 }  // namespace vandreth

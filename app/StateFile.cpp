@@ -4,8 +4,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdlib>
-#include <fstream>
 
 namespace vandreth {
 
@@ -18,6 +19,74 @@ constexpr const char* kFileName = "pc-client-state.json";
 std::filesystem::path pathFromUtf8(const std::string& text)
 {
     return std::filesystem::path(widen(text));
+}
+
+// Owns one file handle and closes it when it goes out of scope.
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle) noexcept : handle_(handle) {}
+    ~FileHandle()
+    {
+        if (handle_ != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle_);
+        }
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    HANDLE get() const noexcept { return handle_; }
+    explicit operator bool() const noexcept { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};
+
+// Where a save writes before its move: beside `path`, under a name that no other thread, of
+// this process or of another running one, uses, so that two clients saving at once never write
+// into one file.
+std::filesystem::path partialPath(const std::filesystem::path& path)
+{
+    std::filesystem::path partial = path;
+    partial += L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetCurrentThreadId()) +
+               L".partial";
+    return partial;
+}
+
+// The line ends of a Windows text file, as a text-mode stream writes them.
+std::string withCrLfLineEnds(const std::string& text)
+{
+    std::string bytes;
+    bytes.reserve(text.size() + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
+    for (const char c : text) {
+        if (c == '\n') {
+            bytes += '\r';
+        }
+        bytes += c;
+    }
+    return bytes;
+}
+
+bool writeAll(HANDLE file, const std::string& bytes)
+{
+    constexpr std::size_t kLargestWrite = 1u << 30;
+    for (std::size_t written = 0; written < bytes.size();) {
+        const auto chunk = static_cast<DWORD>(std::min(bytes.size() - written, kLargestWrite));
+        DWORD done = 0;
+        if (!WriteFile(file, bytes.data() + written, chunk, &done, nullptr) || done == 0) {
+            return false;
+        }
+        written += done;
+    }
+    return true;
+}
+
+// Creates `file` anew with `bytes` and flushes them to the disk before closing it: a move that
+// follows must never put a file in place whose data a power cut could still lose.
+bool writeToDisk(const std::filesystem::path& file, const std::string& bytes)
+{
+    const FileHandle handle(
+        CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return handle && writeAll(handle.get(), bytes) && FlushFileBuffers(handle.get());
 }
 
 }  // namespace
@@ -55,21 +124,10 @@ std::string stateText(const std::string& origin, const std::string& deviceId, co
 
 bool replaceFileText(const std::filesystem::path& path, const std::string& text)
 {
-    std::filesystem::path partial = path;
-    partial += L".partial";
-    {
-        std::ofstream out(partial, std::ios::out | std::ios::trunc);
-        out << text;
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(partial, ignored);
-            return false;
-        }
-    }
-    if (!MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        std::error_code ignored;
-        std::filesystem::remove(partial, ignored);
+    const std::filesystem::path partial = partialPath(path);
+    if (!writeToDisk(partial, withCrLfLineEnds(text)) ||
+        !MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileW(partial.c_str());
         return false;
     }
     return true;

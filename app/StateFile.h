@@ -30,9 +30,10 @@ StoredState readStoredState(std::istream& in);
 // "access_token" is left out when `accessToken` is empty. Throws for text that is not UTF-8.
 std::string stateText(const std::string& origin, const std::string& deviceId, const std::string& accessToken);
 
-// Writes `text` in text mode (so each '\n' becomes CR LF) to a file beside `path`, then moves
-// that file over `path` in one step. On any failure `path` keeps its old content and false
-// comes back.
+// Writes `text`, each '\n' as CR LF, to a file of its own beside `path`, flushes it to the disk,
+// then moves it over `path` in one step: `path` always holds an old or a new text in full, also
+// when another process saves at the same time. On any failure `path` keeps its old content, the
+// file beside it is gone and false comes back.
 bool replaceFileText(const std::filesystem::path& path, const std::string& text);
 
 }  // namespace vandreth

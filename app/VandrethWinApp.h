@@ -46,7 +46,9 @@ private:
     // Origin and state file (AppState.cpp).
     std::string currentOrigin() const;
     void loadState();
-    void saveState() const;
+    // True when the file now holds the present state. Saving is best effort: only Unlink, which
+    // must not claim a forgotten token while the file still holds it, looks at the result.
+    bool saveState() const;
 
     // Background tasks (BackgroundTasks.cpp).
     void enqueueTask(TaskKind kind, FormFields fields);

@@ -3,8 +3,8 @@
 //
 //   adversity_state_saver ORIGIN DEVICE_ID TOKEN ORIGIN DEVICE_ID TOKEN
 //
-// Alternates between the two states given (a token may be empty) and prints "saving" once its
-// first save is complete.
+// Alternates between the two states given (a token may be empty) and prints "saving" once a
+// save has succeeded, so that the file exists from then on.
 
 #include "StateFile.h"
 
@@ -20,11 +20,12 @@ int main(int argc, char** argv)
     const std::string texts[] = {vandreth::stateText(argv[1], argv[2], argv[3]),
                                  vandreth::stateText(argv[4], argv[5], argv[6])};
     const std::filesystem::path path = vandreth::statePath();
+    bool announced = false;
     for (unsigned long long round = 0;; ++round) {
-        vandreth::replaceFileText(path, texts[round % 2]);
-        if (round == 0) {
+        if (vandreth::replaceFileText(path, texts[round % 2]) && !announced) {
             std::puts("saving");
             std::fflush(stdout);
+            announced = true;
         }
     }
 }

@@ -86,6 +86,8 @@ public:
     // exit code.
     int close();
     bool running() const { return thread_.joinable(); }
+    // The thread the client runs on (0 before it has started).
+    DWORD threadId() const { return threadId_; }
 
     HWND window() const { return window_; }
     HWND control(int id) const;

@@ -8,6 +8,11 @@ inline constexpr const char* kCodeReady = "Code ready. Approve it at vandreth.ex
 inline constexpr const char* kWaitingForApproval = "Waiting for approval at vandreth.example/link/pc.";
 inline constexpr const char* kSessionReady = "Vandreth desktop session ready.";
 inline constexpr const char* kNoCores = "No cores available";
+inline constexpr const char* kUnlinked = "Vandreth desktop client unlinked.";
+// Unlink whose state file could not be rewritten: the token may still be in it.
+inline constexpr const char* kUnlinkedButNotSaved =
+    "Unlinked for this session, but Vandreth could not update its state file, so this PC may be linked again at the "
+    "next start.";
 // What the transport reports when no answer arrives: the connection is refused, or closed
 // before the server answers.
 inline constexpr const char* kNoAnswer = "Vandreth request failed before the server responded.";

@@ -2,16 +2,20 @@
 // files it may find, and loads and saves that cannot be done.
 
 #include "ClientHarness.h"
+#include "ClientTexts.h"
 #include "LoopbackServer.h"
 #include "SpineSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <ostream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace vandreth::test {
 namespace {
@@ -31,12 +35,28 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes)
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-std::filesystem::path partialFile(const ScopedAppData& appData)
+// The file a save by `client` writes before moving it over the state file.
+std::filesystem::path partialFile(const ScopedAppData& appData, const ClientHarness& client)
 {
     std::filesystem::path partial = appData.stateFile();
-    partial += ".partial";
+    std::ostringstream suffix;
+    suffix << '.' << GetCurrentProcessId() << '-' << client.threadId() << ".partial";
+    partial += suffix.str();
     return partial;
 }
+
+// The names in `folder`, sorted.
+std::vector<std::string> entryNames(const std::filesystem::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+const std::vector<std::string> kOnlyTheStateFile{"pc-client-state.json"};
 
 TEST(StateFileBytes, AreSortedIndentedCrLfWithoutFinalLineEnd)
 {
@@ -210,21 +230,23 @@ TEST(StateFileLocation, FollowsAnAppDataFolderWithANonAsciiName)
     EXPECT_EQ(*saved, stateFileBytes(kDefaultOrigin, savedDeviceId(*saved)));
 }
 
+// A file left over from an earlier run under the name the save writes to (the process and
+// thread ids of that run came back): none of its bytes reach the state file.
 TEST(StateFileSave, ReplacesAStalePartialFile)
 {
     ScopedAppData appData;
     appData.writeState(R"({"device_id":"vdwin-18c3f2a91b0","origin":"https://lab.vandreth.test"})");
-    writeFile(partialFile(appData), "{\r\n  \"device_id\": \"left over from a run that");
     ClientHarness client;
     ASSERT_TRUE(client.start());
+    writeFile(partialFile(appData, client),
+              "{\r\n  \"device_id\": \"left over from a run that was cut short while it wrote a much longer file");
     EXPECT_EQ(client.close(), 0);
     EXPECT_EQ(appData.stateBytes(), stateFileBytes("https://lab.vandreth.test", "vdwin-18c3f2a91b0"));
-    EXPECT_FALSE(std::filesystem::exists(partialFile(appData)));
+    EXPECT_EQ(entryNames(appData.stateFile().parent_path()), kOnlyTheStateFile);
 }
 
-// A data folder or state file the client cannot use: it starts with the defaults, every save
-// goes on as if it had worked, the process lives on and exits with 0, and nothing it found is
-// changed.
+// A data folder or state file the client cannot use: it starts with the defaults, Unlink says
+// that its save failed, the process lives on and exits with 0, and nothing it found is changed.
 struct UnusableCase {
     const char* name;
     // Prepares the APPDATA folder and gives the APPDATA value to use.
@@ -249,7 +271,7 @@ TEST_P(UnusableStatePlace, KeepsDefaultsAndRunsOn)
     EXPECT_EQ(client.text(kOriginEdit), kDefaultOrigin);
     EXPECT_EQ(client.text(kStatusLine), "Ready to link your Vandreth account.");
     client.command(kUnlinkButton);
-    EXPECT_EQ(client.text(kStatusLine), "Vandreth desktop client unlinked.");
+    EXPECT_EQ(client.text(kStatusLine), kUnlinkedButNotSaved);
     EXPECT_EQ(client.close(), 0);
     GetParam().verify(appData.folder());
 }
@@ -280,12 +302,13 @@ INSTANTIATE_TEST_SUITE_P(
                      },
                      [](const std::filesystem::path& folder) {
                          EXPECT_EQ(fileBytes(folder / "Vandreth" / "pc-client-state.json" / "inside"), "kept");
-                         EXPECT_FALSE(std::filesystem::exists(folder / "Vandreth" / "pc-client-state.json.partial"));
+                         EXPECT_EQ(entryNames(folder / "Vandreth"), kOnlyTheStateFile);
                      }}),
     RowName());
 
 // A state file the save cannot replace: another program holds it open (sharing reading only),
-// or it is read-only. The save goes on as if it had worked, and the file stays as it was.
+// or it is read-only. Unlink says that the file still links the PC, and the file stays as it
+// was.
 class UnreplaceableStateFile : public testing::Test {
 protected:
     void SetUp() override
@@ -302,11 +325,11 @@ protected:
         // Loading needs no write access.
         EXPECT_EQ(client.text(kStatusLine), "Checking linked Vandreth session...");
         client.click(kUnlinkButton);
-        EXPECT_EQ(client.text(kStatusLine), "Vandreth desktop client unlinked.");
+        EXPECT_EQ(client.text(kStatusLine), kUnlinkedButNotSaved);
         EXPECT_EQ(appData.stateBytes(), stored);
         EXPECT_EQ(client.close(), 0);
         EXPECT_EQ(appData.stateBytes(), stored);
-        EXPECT_FALSE(std::filesystem::exists(partialFile(appData)));
+        EXPECT_EQ(entryNames(appData.stateFile().parent_path()), kOnlyTheStateFile);
     }
 
     LoopbackServer server;

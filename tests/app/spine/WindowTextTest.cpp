@@ -3,6 +3,7 @@
 // UTF-8 neither end the process nor damage the state file.
 
 #include "ClientHarness.h"
+#include "ClientTexts.h"
 #include "LoopbackServer.h"
 #include "SpineSupport.h"
 
@@ -76,7 +77,7 @@ TEST(WindowTextNotUtf8, LeavesTheStateFileAsItWas)
     const TextOverride override(client.control(kOriginEdit), "lab\xFF\xFE.vandreth.test");
 
     client.command(kUnlinkButton);
-    EXPECT_EQ(client.text(kStatusLine), "Vandreth desktop client unlinked.");
+    EXPECT_EQ(client.text(kStatusLine), kUnlinkedButNotSaved);
     EXPECT_EQ(appData.stateBytes(), kStoredUnlinked);
     EXPECT_EQ(client.close(), 0);
     EXPECT_EQ(appData.stateBytes(), kStoredUnlinked);
