@@ -2,6 +2,7 @@
 // Records and constants shared by the parts of the application.
 
 #include "HttpClient.h"
+#include "WindowIds.h"
 
 #include <windows.h>
 
@@ -37,10 +38,7 @@ struct ProjectRow {
     std::string status;
 };
 
-// Posted by a worker to the main window; lParam is the TaskResult.
-inline constexpr UINT kAsyncMessage = WM_APP + 1;
-// The main window's link-poll timer, every kPollIntervalMs.
-inline constexpr UINT_PTR kPollTimerId = 41;
+// How often the link-poll timer (kPollTimerId) fires.
 inline constexpr UINT kPollIntervalMs = 1000;
 
 }  // namespace vandreth

@@ -1,13 +1,13 @@
 #include "VandrethWinApp.h"
 
 #include "Origin.h"
+#include "WindowIds.h"
 #include "WindowText.h"
 
 namespace vandreth {
 
 namespace {
 
-constexpr const char* kWindowClass = "VandrethClientWindow";
 constexpr const char* kWindowTitle = "Vandreth Client";
 // An overlapped window without a maximise box: the layout is fixed.
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX;

@@ -2,6 +2,7 @@
 
 #include "Origin.h"
 #include "WebAddress.h"
+#include "WindowIds.h"
 #include "WindowText.h"
 
 #include <shellapi.h>
@@ -9,15 +10,6 @@
 namespace vandreth {
 
 namespace {
-
-enum CommandId : int {
-    kGenerateLinkCode = 1003,
-    kOpenPairingPage = 1004,
-    kRefresh = 1005,
-    kUnlink = 1006,
-    kOpenSelectedProject = 1008,
-    kCreateReri = 1018,
-};
 
 constexpr const char* kNotAWebPage =
     "Vandreth opens only web pages (http or https addresses), so this address was not opened.";
@@ -38,14 +30,14 @@ void openUrl(const std::string& url)
 void VandrethWinApp::onCommand(int id)
 {
     switch (id) {
-    case kGenerateLinkCode:
+    case kGenerateButton:
         setStatus("Requesting a new Vandreth PC link code...");
         enqueueTask(TaskKind::LinkStart, {});
         break;
-    case kOpenPairingPage:
+    case kPairingButton:
         openPairingPage();
         break;
-    case kRefresh:
+    case kRefreshButton:
         if (accessToken.empty()) {
             setStatus("Link the desktop client first.");
             break;
@@ -53,13 +45,13 @@ void VandrethWinApp::onCommand(int id)
         setStatus("Refreshing your Vandreth projects...");
         enqueueTask(TaskKind::Instances, {});
         break;
-    case kUnlink:
+    case kUnlinkButton:
         unlink();
         break;
-    case kOpenSelectedProject:
+    case kOpenProjectButton:
         openSelectedProject();
         break;
-    case kCreateReri:
+    case kCreateButton:
         submitCreate();
         break;
     default:

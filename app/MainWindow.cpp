@@ -3,13 +3,12 @@
 #include "AnswerReaders.h"
 #include "ControlStyles.h"
 #include "CreateForm.h"
+#include "WindowIds.h"
 #include "WindowText.h"
 
 namespace vandreth {
 
 namespace {
-
-constexpr int kNoId = -1;
 
 constexpr const char* kNoCores = "No cores available";
 
@@ -33,35 +32,35 @@ void VandrethWinApp::createUi()
     // Left: origin and link code. Right: the linked account. Below the status line: the project
     // list on the left, the create form on the right.
     createControl(0, "STATIC", "Vandreth URL", kLabelStyle, 20, 18, 150, 20, kNoId);
-    originEdit = createControl(kSunkenStyle, "EDIT", storedOrigin.c_str(), kEditStyle, 20, 40, 430, 26, 1001);
+    originEdit = createControl(kSunkenStyle, "EDIT", storedOrigin.c_str(), kEditStyle, 20, 40, 430, 26, kOriginEdit);
     createControl(0, "STATIC", "Link Code", kLabelStyle, 20, 76, 150, 20, kNoId);
-    linkCodeEdit = createControl(kSunkenStyle, "EDIT", "", kReadOnlyEditStyle, 20, 98, 430, 26, 1002);
-    generateButton = createControl(0, "BUTTON", "Generate Link Code", kPushButtonStyle, 20, 136, 205, 30, 1003);
-    pairingButton = createControl(0, "BUTTON", "Open Pairing Page", kPushButtonStyle, 245, 136, 205, 30, 1004);
+    linkCodeEdit = createControl(kSunkenStyle, "EDIT", "", kReadOnlyEditStyle, 20, 98, 430, 26, kLinkCodeEdit);
+    generateButton = createControl(0, "BUTTON", "Generate Link Code", kPushButtonStyle, 20, 136, 205, 30, kGenerateButton);
+    pairingButton = createControl(0, "BUTTON", "Open Pairing Page", kPushButtonStyle, 245, 136, 205, 30, kPairingButton);
     createControl(0, "STATIC", "Linked Account", kLabelStyle, 490, 18, 180, 20, kNoId);
-    accountLine = createControl(0, "STATIC", "Not linked yet", kLabelStyle, 490, 44, 420, 20, 1020);
-    planLine = createControl(0, "STATIC", "Plan: -", kLabelStyle, 490, 70, 220, 20, 1021);
-    limitLine = createControl(0, "STATIC", "Limit: -", kLabelStyle, 490, 96, 220, 20, 1022);
-    refreshButton = createControl(0, "BUTTON", "Refresh", kPushButtonStyle, 490, 136, 120, 30, 1005);
-    unlinkButton = createControl(0, "BUTTON", "Unlink", kPushButtonStyle, 620, 136, 120, 30, 1006);
-    statusLine = createControl(0, "STATIC", "Starting...", kLabelStyle, 20, 182, 1020, 20, 1019);
+    accountLine = createControl(0, "STATIC", "Not linked yet", kLabelStyle, 490, 44, 420, 20, kAccountLine);
+    planLine = createControl(0, "STATIC", "Plan: -", kLabelStyle, 490, 70, 220, 20, kPlanLine);
+    limitLine = createControl(0, "STATIC", "Limit: -", kLabelStyle, 490, 96, 220, 20, kLimitLine);
+    refreshButton = createControl(0, "BUTTON", "Refresh", kPushButtonStyle, 490, 136, 120, 30, kRefreshButton);
+    unlinkButton = createControl(0, "BUTTON", "Unlink", kPushButtonStyle, 620, 136, 120, 30, kUnlinkButton);
+    statusLine = createControl(0, "STATIC", "Starting...", kLabelStyle, 20, 182, 1020, 20, kStatusLine);
     createControl(0, "STATIC", "Your Vandreth Projects", kLabelStyle, 20, 220, 220, 20, kNoId);
-    projectList = createControl(kSunkenStyle, "LISTBOX", "", kListStyle, 20, 246, 500, 360, 1007);
-    openProjectButton = createControl(0, "BUTTON", "Open Selected Project", kPushButtonStyle, 20, 620, 220, 30, 1008);
+    projectList = createControl(kSunkenStyle, "LISTBOX", "", kListStyle, 20, 246, 500, 360, kProjectList);
+    openProjectButton = createControl(0, "BUTTON", "Open Selected Project", kPushButtonStyle, 20, 620, 220, 30, kOpenProjectButton);
     createControl(0, "STATIC", "RERI Name", kLabelStyle, 560, 220, 140, 20, kNoId);
-    nameEdit = createControl(kSunkenStyle, "EDIT", "", kEditStyle, 560, 242, 470, 26, 1009);
+    nameEdit = createControl(kSunkenStyle, "EDIT", "", kEditStyle, 560, 242, 470, 26, kNameEdit);
     createControl(0, "STATIC", "Description", kLabelStyle, 560, 278, 140, 20, kNoId);
-    descriptionEdit = createControl(kSunkenStyle, "EDIT", "", kEditStyle, 560, 300, 470, 26, 1010);
+    descriptionEdit = createControl(kSunkenStyle, "EDIT", "", kEditStyle, 560, 300, 470, 26, kDescriptionEdit);
     createControl(0, "STATIC", "Emoji", kLabelStyle, 560, 336, 100, 20, kNoId);
-    emojiEdit = createControl(kSunkenStyle, "EDIT", kDefaultEmoji, kEditStyle, 560, 358, 90, 26, 1011);
+    emojiEdit = createControl(kSunkenStyle, "EDIT", kDefaultEmoji, kEditStyle, 560, 358, 90, 26, kEmojiEdit);
     createControl(0, "STATIC", "Accent", kLabelStyle, 670, 336, 100, 20, kNoId);
-    accentEdit = createControl(kSunkenStyle, "EDIT", kDefaultAccent, kEditStyle, 670, 358, 150, 26, 1012);
+    accentEdit = createControl(kSunkenStyle, "EDIT", kDefaultAccent, kEditStyle, 670, 358, 150, 26, kAccentEdit);
     createControl(0, "STATIC", "Tags", kLabelStyle, 840, 336, 140, 20, kNoId);
-    tagsEdit = createControl(kSunkenStyle, "EDIT", "", kEditStyle, 840, 358, 190, 26, 1013);
+    tagsEdit = createControl(kSunkenStyle, "EDIT", "", kEditStyle, 840, 358, 190, 26, kTagsEdit);
     createControl(0, "STATIC", "Core", kLabelStyle, 560, 394, 100, 20, kNoId);
-    coreCombo = createControl(0, "COMBOBOX", "", kDropDownListStyle, 560, 416, 220, 300, 1014);
+    coreCombo = createControl(0, "COMBOBOX", "", kDropDownListStyle, 560, 416, 220, 300, kCoreCombo);
     createControl(0, "STATIC", "Preset", kLabelStyle, 810, 394, 100, 20, kNoId);
-    presetCombo = createControl(0, "COMBOBOX", "", kDropDownListStyle, 810, 416, 220, 200, 1015);
+    presetCombo = createControl(0, "COMBOBOX", "", kDropDownListStyle, 810, 416, 220, 200, kPresetCombo);
     for (const char* preset : {"balanced", "casual", "hardcore"}) {
         addComboEntry(presetCombo, preset);
     }
@@ -69,11 +68,11 @@ void VandrethWinApp::createUi()
     // The check boxes reach the form's right edge, so their texts show whole in any face that
     // stands in for Segoe UI.
     publicListingCheck = createControl(0, "BUTTON", "Show this RERI in the public recent list", kCheckBoxStyle, 560,
-                                       462, 470, 24, 1016);
+                                       462, 470, 24, kPublicListingCheck);
     maintenanceCheck =
-        createControl(0, "BUTTON", "Start this RERI in maintenance mode", kCheckBoxStyle, 560, 492, 470, 24, 1017);
+        createControl(0, "BUTTON", "Start this RERI in maintenance mode", kCheckBoxStyle, 560, 492, 470, 24, kMaintenanceCheck);
     setChecked(publicListingCheck, true);
-    createButton = createControl(0, "BUTTON", "Create RERI", kPushButtonStyle, 560, 536, 220, 34, 1018);
+    createButton = createControl(0, "BUTTON", "Create RERI", kPushButtonStyle, 560, 536, 220, 34, kCreateButton);
 
     populateCoreCombo();
     syncBusyState();

@@ -44,7 +44,7 @@ BOOL CALLBACK findMainWindow(HWND candidate, LPARAM found)
 {
     char className[64] = {};
     GetClassNameA(candidate, className, sizeof(className));
-    if (std::string(className) == "VandrethClientWindow") {
+    if (std::string(className) == kWindowClass) {
         *reinterpret_cast<HWND*>(found) = candidate;
         return FALSE;
     }

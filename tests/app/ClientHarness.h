@@ -5,6 +5,8 @@
 
 #include "HttpClient.h"
 
+#include "WindowIds.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -18,31 +20,6 @@
 
 namespace vandreth::test {
 
-// Control ids of the main window.
-enum ControlId : int {
-    kOriginEdit = 1001,
-    kLinkCodeEdit = 1002,
-    kGenerateButton = 1003,
-    kPairingButton = 1004,
-    kRefreshButton = 1005,
-    kUnlinkButton = 1006,
-    kProjectList = 1007,
-    kOpenProjectButton = 1008,
-    kNameEdit = 1009,
-    kDescriptionEdit = 1010,
-    kEmojiEdit = 1011,
-    kAccentEdit = 1012,
-    kTagsEdit = 1013,
-    kCoreCombo = 1014,
-    kPresetCombo = 1015,
-    kPublicListingCheck = 1016,
-    kMaintenanceCheck = 1017,
-    kCreateButton = 1018,
-    kStatusLine = 1019,
-    kAccountLine = 1020,
-    kPlanLine = 1021,
-    kLimitLine = 1022,
-};
 
 using namespace std::chrono_literals;
 
@@ -98,7 +75,7 @@ public:
     void click(int id) const;
     // WM_COMMAND for the id with notification code 0, whatever the button's state.
     void command(int id) const;
-    void sendTimerTick(WPARAM timerId = 41) const;
+    void sendTimerTick(WPARAM timerId = kPollTimerId) const;
     bool enabled(int id) const;
     bool checked(int id) const;
     void setChecked(int id, bool checked) const;

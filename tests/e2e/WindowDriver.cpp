@@ -21,6 +21,8 @@
 // Texts are UTF-8 on this program's streams. They cross to the client as UTF-16 (the wide
 // messages): Wine does not convert every 8-bit list message sent to another process.
 
+#include "WindowIds.h"
+
 #include <windows.h>
 
 #include <fcntl.h>
@@ -39,7 +41,6 @@ namespace {
 
 using nlohmann::json;
 
-constexpr const char* kClientClass = "VandrethClientWindow";
 // Long enough for any message the client handles, short enough that a hung client ends the run.
 constexpr UINT kMessageTimeoutMs = 30000;
 
@@ -202,7 +203,7 @@ private:
         GetWindowThreadProcessId(window, &owner);
         char className[64] = {};
         GetClassNameA(window, className, sizeof className);
-        if (owner == search->processId && std::string(className) == kClientClass) {
+        if (owner == search->processId && std::string(className) == vandreth::kWindowClass) {
             search->found = window;
             return FALSE;
         }

@@ -28,6 +28,7 @@ STANDIN = REPO / "tools" / "standin" / "vandreth_standin.py"
 # Only stops a hang; nothing is expected to take this long.
 WAIT_LIMIT = 45
 
+# The control ids of app/WindowIds.h.
 URL, LINK_CODE, GENERATE, PAIRING, REFRESH, UNLINK = 1001, 1002, 1003, 1004, 1005, 1006
 PROJECTS, OPEN_PROJECT, NAME, DESCRIPTION, EMOJI, ACCENT, TAGS = 1007, 1008, 1009, 1010, 1011, 1012, 1013
 CORE, PRESET, PUBLIC, MAINTENANCE, CREATE = 1014, 1015, 1016, 1017, 1018

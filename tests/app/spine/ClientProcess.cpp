@@ -72,7 +72,7 @@ BOOL CALLBACK findProcessWindow(HWND candidate, LPARAM parameter)
     GetWindowThreadProcessId(candidate, &owner);
     char className[64] = {};
     GetClassNameA(candidate, className, sizeof(className));
-    if (owner == search.processId && std::string(className) == "VandrethClientWindow") {
+    if (owner == search.processId && std::string(className) == kWindowClass) {
         search.found = candidate;
         return FALSE;
     }

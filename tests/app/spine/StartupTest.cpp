@@ -107,7 +107,7 @@ LRESULT CALLBACK refuseMainWindow(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code == HCBT_CREATEWND) {
         const char* className = reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs->lpszClass;
-        if (!IS_INTRESOURCE(className) && std::string(className) == "VandrethClientWindow") {
+        if (!IS_INTRESOURCE(className) && std::string(className) == kWindowClass) {
             return 1;
         }
     }
