@@ -1,6 +1,7 @@
 #include "StateFile.h"
 
 #include "TextHelpers.h"
+#include "UniqueHandle.h"
 
 #include <windows.h>
 
@@ -21,25 +22,15 @@ std::filesystem::path pathFromUtf8(const std::string& text)
     return std::filesystem::path(widen(text));
 }
 
-// Owns one file handle and closes it when it goes out of scope.
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) noexcept : handle_(handle) {}
-    ~FileHandle()
-    {
-        if (handle_ != INVALID_HANDLE_VALUE) {
-            CloseHandle(handle_);
-        }
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
+using FileHandle = UniqueHandle<HANDLE, &CloseHandle>;
 
-    HANDLE get() const noexcept { return handle_; }
-    explicit operator bool() const noexcept { return handle_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE handle_;
-};
+// The file created anew for writing, with no sharing; no handle when it cannot be.
+FileHandle createForWriting(const std::filesystem::path& file)
+{
+    const HANDLE handle =
+        CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return FileHandle(handle != INVALID_HANDLE_VALUE ? handle : nullptr);
+}
 
 // Where a save writes before its move: beside `path`, under a name that no other thread, of
 // this process or of another running one, uses, so that two clients saving at once never write
@@ -84,8 +75,7 @@ bool writeAll(HANDLE file, const std::string& bytes)
 // follows must never put a file in place whose data a power cut could still lose.
 bool writeToDisk(const std::filesystem::path& file, const std::string& bytes)
 {
-    const FileHandle handle(
-        CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const FileHandle handle = createForWriting(file);
     return handle && writeAll(handle.get(), bytes) && FlushFileBuffers(handle.get());
 }
 

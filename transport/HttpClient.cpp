@@ -245,9 +245,8 @@ HttpResult exchange(const std::string& method, const std::string& url, const For
 }  // namespace
 
 HttpResult::HttpResult(HttpResult&& other) noexcept
-    : statusCode(other.statusCode), json(std::move(other.json)), error(std::move(other.error))
 {
-    other.error.clear();
+    *this = std::move(other);
 }
 
 HttpResult& HttpResult::operator=(HttpResult&& other) noexcept
