@@ -40,6 +40,21 @@ std::string itemText(HWND control, UINT lengthMessage, UINT textMessage, int ind
     return text;
 }
 
+// The message that carries a task result to the client's window.
+constexpr UINT kResultMessage = WM_APP + 1;
+
+// The counter of the harness whose client runs on this thread.
+thread_local std::atomic<std::size_t>* resultsTakenHere = nullptr;
+
+LRESULT CALLBACK countResults(int code, WPARAM removal, LPARAM message)
+{
+    if (code == HC_ACTION && removal == PM_REMOVE && resultsTakenHere != nullptr &&
+        reinterpret_cast<const MSG*>(message)->message == kResultMessage) {
+        ++*resultsTakenHere;
+    }
+    return CallNextHookEx(nullptr, code, removal, message);
+}
+
 BOOL CALLBACK findMainWindow(HWND candidate, LPARAM found)
 {
     char className[64] = {};
@@ -115,11 +130,16 @@ bool ClientHarness::start()
 
 bool ClientHarness::start(const std::function<void()>& onClientThread)
 {
+    resultsTaken_ = 0;
     thread_ = std::thread([this, onClientThread] {
+        resultsTakenHere = &resultsTaken_;
+        const HHOOK counter = SetWindowsHookExA(WH_GETMESSAGE, &countResults, nullptr, GetCurrentThreadId());
         onClientThread();
         threadId_ = GetCurrentThreadId();
         VandrethWinApp app;
         exitCode_ = app.run(GetModuleHandleA(nullptr), SW_SHOWNORMAL);
+        UnhookWindowsHookEx(counter);
+        resultsTakenHere = nullptr;
     });
     return waitFor([this] {
         const DWORD id = threadId_;
@@ -267,6 +287,17 @@ bool ClientHarness::waitFor(const std::function<bool()>& condition, std::chrono:
 bool ClientHarness::waitForStatus(const std::string& status, std::chrono::milliseconds timeout) const
 {
     return waitFor([&] { return text(kStatusLine) == status; }, timeout);
+}
+
+bool ClientHarness::waitForResultsHandled(std::size_t count, std::chrono::milliseconds timeout) const
+{
+    if (!waitFor([&] { return resultsTaken_ >= count; }, timeout)) {
+        return false;
+    }
+    // A sent message is handled only between two dispatched ones: once it comes back, the
+    // handling of the result taken last has ended.
+    SendMessageA(window_, WM_NULL, 0, 0);
+    return true;
 }
 
 }  // namespace vandreth::test

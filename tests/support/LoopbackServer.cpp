@@ -302,6 +302,12 @@ ScriptedReply& ScriptedReply::delayed(std::chrono::milliseconds delay)
     return *this;
 }
 
+ScriptedReply& ScriptedReply::heldUntil(std::string gate)
+{
+    gate_ = std::move(gate);
+    return *this;
+}
+
 struct LoopbackServer::Connection {
     SOCKET socket = INVALID_SOCKET;
     bool finished = false;  // guarded by the server's mutex
@@ -378,6 +384,15 @@ void LoopbackServer::replyOnce(std::string method, std::string path, ScriptedRep
 {
     const std::lock_guard lock(mutex_);
     once_.push_back(Route{std::move(method), std::move(path), std::move(reply)});
+}
+
+void LoopbackServer::release(const std::string& gate)
+{
+    {
+        const std::lock_guard lock(mutex_);
+        released_.insert(gate);
+    }
+    changed_.notify_all();
 }
 
 std::vector<RecordedRequest> LoopbackServer::requests() const
@@ -472,6 +487,9 @@ void LoopbackServer::serve(Connection& connection)
             changed_.wait_for(lock, reply.delay_, [this] { return stopping_; });
             if (reply.hang_) {
                 changed_.wait(lock, [this] { return stopping_; });
+            }
+            if (!reply.gate_.empty()) {
+                changed_.wait(lock, [&] { return stopping_ || released_.count(reply.gate_) != 0; });
             }
             if (!stopping_) {
                 lock.unlock();

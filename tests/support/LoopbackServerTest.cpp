@@ -150,22 +150,45 @@ TEST(LoopbackServer, SendsScriptedBytes)
     }
 }
 
-TEST(LoopbackServer, StoppingEndsHangingDelayedAndIdleConnections)
+TEST(LoopbackServer, HeldRepliesGoWhenTheirGateIsReleased)
+{
+    LoopbackServer server;
+    server.replyOnce("GET", "/first", ScriptedReply::json(200, "first").heldUntil("one"));
+    server.reply("GET", "/second", ScriptedReply::json(200, "second").heldUntil("two"));
+    const SocketClient first(server.port());
+    const SocketClient second(server.port());
+    first.send(requestTo("GET", "/first"));
+    second.send(requestTo("GET", "/second"));
+    ASSERT_TRUE(server.waitForRequests(2, 10s));
+
+    server.release("one");
+    EXPECT_EQ(bodyOf(first.receiveAll()), "first");
+    server.release("two");
+    EXPECT_EQ(bodyOf(second.receiveAll()), "second");
+    // A gate once released holds nothing back.
+    EXPECT_EQ(bodyOf(exchange(server.port(), {requestTo("GET", "/second")})), "second");
+}
+
+TEST(LoopbackServer, StoppingEndsHangingDelayedHeldAndIdleConnections)
 {
     auto server = std::make_unique<LoopbackServer>();
     server->reply("GET", "/hang", ScriptedReply::hang());
     server->reply("GET", "/slow", ScriptedReply::json(200, "{}").delayed(std::chrono::hours(1)));
+    server->reply("GET", "/held", ScriptedReply::json(200, "{}").heldUntil("never"));
     const SocketClient hanging(server->port());
     const SocketClient slow(server->port());
+    const SocketClient held(server->port());
     const SocketClient idle(server->port());
     hanging.send(requestTo("GET", "/hang"));
     slow.send(requestTo("GET", "/slow"));
-    ASSERT_TRUE(server->waitForRequests(2, 30s));
+    held.send(requestTo("GET", "/held"));
+    ASSERT_TRUE(server->waitForRequests(3, 30s));
 
     server.reset();
 
     EXPECT_EQ(hanging.receiveAll(), "");
     EXPECT_EQ(slow.receiveAll(), "");
+    EXPECT_EQ(held.receiveAll(), "");
     EXPECT_EQ(idle.receiveAll(), "");
 }
 
