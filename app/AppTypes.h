@@ -19,6 +19,9 @@ enum class TaskKind : std::int32_t { LinkStart = 0, LinkPoll = 1, Me = 2, Instan
 struct TaskResult {
     TaskKind kind = TaskKind::LinkStart;
     HttpResult http;
+    // The access token the request was made with; an answer about an earlier token is not
+    // taken for an answer about the current one.
+    std::string accessToken;
 };
 
 // One core that the create form can select.

@@ -28,6 +28,7 @@ struct TaskWorker {
         try {
             result = std::make_unique<TaskResult>();
             result->kind = kind;
+            result->accessToken = inputs.accessToken;
             const TaskRequest request = taskRequest(kind, std::move(inputs));
             result->http = client.request(request.method, request.url, request.fields, request.bearerToken);
         } catch (...) {
@@ -111,7 +112,7 @@ void VandrethWinApp::handleTaskResult(TaskResult* raw)
         onLinkPollResult(result->http);
         break;
     case TaskKind::Me:
-        onMeResult(result->http);
+        onMeResult(result->http, result->accessToken);
         break;
     case TaskKind::Instances:
         onInstancesResult(result->http);

@@ -43,12 +43,7 @@ void VandrethWinApp::onCommand(int id)
         openPairingPage();
         break;
     case kRefresh:
-        if (accessToken.empty()) {
-            setStatus("Link the desktop client first.");
-            break;
-        }
-        setStatus("Refreshing your Vandreth projects...");
-        enqueueTask(TaskKind::Instances, {});
+        refresh();
         break;
     case kUnlink:
         unlink();
@@ -62,6 +57,23 @@ void VandrethWinApp::onCommand(int id)
     default:
         break;
     }
+}
+
+void VandrethWinApp::refresh()
+{
+    if (accessToken.empty()) {
+        setStatus("Link the desktop client first.");
+        return;
+    }
+    // An account that could not be checked is checked first; the check's success loads the
+    // projects. A check already under way does that by itself, so the projects load meanwhile.
+    if (!accountChecked && !meBusy) {
+        setStatus("Checking linked Vandreth session...");
+        enqueueTask(TaskKind::Me, {});
+        return;
+    }
+    setStatus("Refreshing your Vandreth projects...");
+    enqueueTask(TaskKind::Instances, {});
 }
 
 void VandrethWinApp::openPairingPage()

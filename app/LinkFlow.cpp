@@ -51,10 +51,11 @@ void VandrethWinApp::onLinkPollResult(const HttpResult& http)
         return;
     }
     accessToken = trim(jsonString(http.json, "access_token", ""));
+    accountChecked = false;
     polling = false;
     setStatus(jsonString(http.json, "message", "Vandreth desktop client linked."));
     saveState();
-    enqueueTask(TaskKind::Me, {});
+    checkAccount();
 }
 
 }  // namespace vandreth

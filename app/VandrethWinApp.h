@@ -56,7 +56,8 @@ private:
     void onLinkPollResult(const HttpResult& http);
 
     // Answers of the account requests (AccountResults.cpp).
-    void onMeResult(const HttpResult& http);
+    void checkAccount();
+    void onMeResult(const HttpResult& http, const std::string& token);
     void onInstancesResult(const HttpResult& http);
     void onCreateInstanceResult(const HttpResult& http);
     void resetAccount();
@@ -77,6 +78,7 @@ private:
 
     // Buttons (Commands.cpp).
     void onCommand(int id);
+    void refresh();
     void openPairingPage();
     void openSelectedProject();
     // Opens `url` in the browser when it is a web address; otherwise shows `refusal`.
@@ -122,6 +124,10 @@ private:
     bool meBusy = false;
     bool instancesBusy = false;
     bool createInstanceBusy = false;
+    // The account was checked successfully since the token was last set.
+    bool accountChecked = false;
+    // A check of the current token waits for the answer to one made with an earlier token.
+    bool accountCheckWaiting = false;
     std::vector<ProjectRow> projects;
     std::vector<CoreOption> cores;
 };
