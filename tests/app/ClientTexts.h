@@ -12,6 +12,9 @@ inline constexpr const char* kCheckingSession = "Checking linked Vandreth sessio
 inline constexpr const char* kRefreshing = "Refreshing your Vandreth projects...";
 inline constexpr const char* kUnlinked = "Vandreth desktop client unlinked.";
 // The account line of a client that holds a token the service could not be asked about.
+// A poll answer that approves the code but holds no access token.
+inline constexpr const char* kApprovedWithoutToken =
+    "Vandreth approved the code but sent no access token. Generate a new link code to try again.";
 inline constexpr const char* kAccountUnchecked = "Linked, but the account could not be checked";
 // What the transport reports when no answer arrives: the connection is refused, or closed
 // before the server answers.
