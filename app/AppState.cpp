@@ -36,7 +36,9 @@ void VandrethWinApp::saveState() const
 {
     // Best effort: a save that cannot be made keeps the previous file, and the caller goes on.
     try {
-        replaceFileText(statePath(), stateText(normalizedOrigin(currentOrigin()), deviceId, accessToken));
+        // Normalised once: the text kept from the box when it went is normalised already.
+        const std::string origin = originEdit != nullptr ? normalizedOrigin(windowText(originEdit)) : storedOrigin;
+        replaceFileText(statePath(), stateText(origin, deviceId, accessToken));
     } catch (...) {
     }
 }

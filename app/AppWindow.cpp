@@ -3,6 +3,8 @@
 #include "Origin.h"
 #include "WindowText.h"
 
+#include <utility>
+
 namespace vandreth {
 
 namespace {
@@ -115,14 +117,14 @@ LRESULT VandrethWinApp::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 void VandrethWinApp::onDestroy()
 {
+    // First, so that the loop ends even when reading the box below fails.
+    PostQuitMessage(0);
+    font.reset();
     // The save after the message loop can no longer read the URL box: keep what it held last,
     // so that an origin the user typed survives a restart.
-    if (originEdit != nullptr) {
-        storedOrigin = normalizedOrigin(windowText(originEdit));
-        originEdit = nullptr;
+    if (const HWND box = std::exchange(originEdit, nullptr); box != nullptr) {
+        storedOrigin = normalizedOrigin(windowText(box));
     }
-    font.reset();
-    PostQuitMessage(0);
 }
 
 void VandrethWinApp::onPollTimer(WPARAM timerId)

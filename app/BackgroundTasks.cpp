@@ -87,10 +87,11 @@ void VandrethWinApp::enqueueTask(TaskKind kind, FormFields fields)
     if (window == nullptr || busyFlag(kind)) {
         return;
     }
-    markBusy(kind, true);
+    // Everything that can fail comes before the flag is set, so a failure leaves the kind free.
     TaskWorker worker{httpClient, kind,
                       TaskInputs{normalizedOrigin(currentOrigin()), accessToken, linkCode, deviceId, std::move(fields)},
                       window};
+    markBusy(kind, true);
     try {
         std::thread(std::move(worker)).detach();
     } catch (...) {
