@@ -65,14 +65,18 @@ int VandrethWinApp::run(HINSTANCE instance, int showCommand)
 
 LRESULT CALLBACK VandrethWinApp::windowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
-    VandrethWinApp* app = nullptr;
+    auto* app = reinterpret_cast<VandrethWinApp*>(GetWindowLongPtrA(handle, GWLP_USERDATA));
     if (message == WM_NCCREATE) {
-        const auto* creation = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        app = static_cast<VandrethWinApp*>(creation->lpCreateParams);
-        SetWindowLongPtrA(handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app));
-        app->window = handle;
-    } else {
-        app = reinterpret_cast<VandrethWinApp*>(GetWindowLongPtrA(handle, GWLP_USERDATA));
+        if (app != nullptr) {
+            // The window was created long ago: this one comes from someone else, and neither
+            // rebinds the window nor has its parameters read.
+            return TRUE;
+        }
+        app = static_cast<VandrethWinApp*>(reinterpret_cast<const CREATESTRUCTA*>(lParam)->lpCreateParams);
+        if (app != nullptr) {
+            SetWindowLongPtrA(handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app));
+            app->window = handle;
+        }
     }
     if (app == nullptr) {
         return DefWindowProcA(handle, message, wParam, lParam);
@@ -108,7 +112,7 @@ LRESULT VandrethWinApp::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         onPollTimer(wParam);
         return 0;
     case kAsyncMessage:
-        handleTaskResult(reinterpret_cast<TaskResult*>(lParam));
+        handleTaskResult(wParam, lParam);
         return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);

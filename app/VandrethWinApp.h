@@ -11,7 +11,9 @@
 
 #include <windows.h>
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,7 +51,9 @@ private:
     void enqueueTask(TaskKind kind, FormFields fields);
     void markBusy(TaskKind kind, bool busy);
     bool& busyFlag(TaskKind kind);
-    void handleTaskResult(TaskResult* result);
+    TaskResult*& outstandingResult(TaskKind kind);
+    std::unique_ptr<TaskResult> takeResult(WPARAM wParam, LPARAM lParam);
+    void handleTaskResult(WPARAM wParam, LPARAM lParam);
 
     // Answers of the link requests (LinkFlow.cpp).
     void onLinkStartResult(const HttpResult& http);
@@ -124,6 +128,9 @@ private:
     bool meBusy = false;
     bool instancesBusy = false;
     bool createInstanceBusy = false;
+    // The result handed to the worker of each kind in flight, by TaskKind: the only addresses
+    // that a result message may carry. Compared, never followed, until one matches.
+    std::array<TaskResult*, kTaskKindCount> outstandingResults{};
     // The account was checked successfully since the token was last set.
     bool accountChecked = false;
     // A check of the current token waits for the answer to one made with an earlier token.

@@ -43,13 +43,16 @@ std::string itemText(HWND control, UINT lengthMessage, UINT textMessage, int ind
 // The message that carries a task result to the client's window.
 constexpr UINT kResultMessage = WM_APP + 1;
 
-// The counter of the harness whose client runs on this thread.
+// Where the harness whose client runs on this thread counts and notes the results taken.
 thread_local std::atomic<std::size_t>* resultsTakenHere = nullptr;
+thread_local std::atomic<LPARAM>* lastResultHere = nullptr;
 
 LRESULT CALLBACK countResults(int code, WPARAM removal, LPARAM message)
 {
+    const auto* taken = reinterpret_cast<const MSG*>(message);
     if (code == HC_ACTION && removal == PM_REMOVE && resultsTakenHere != nullptr &&
-        reinterpret_cast<const MSG*>(message)->message == kResultMessage) {
+        taken->message == kResultMessage) {
+        *lastResultHere = taken->lParam;
         ++*resultsTakenHere;
     }
     return CallNextHookEx(nullptr, code, removal, message);
@@ -131,8 +134,10 @@ bool ClientHarness::start()
 bool ClientHarness::start(const std::function<void()>& onClientThread)
 {
     resultsTaken_ = 0;
+    lastResult_ = 0;
     thread_ = std::thread([this, onClientThread] {
         resultsTakenHere = &resultsTaken_;
+        lastResultHere = &lastResult_;
         const HHOOK counter = SetWindowsHookExA(WH_GETMESSAGE, &countResults, nullptr, GetCurrentThreadId());
         onClientThread();
         threadId_ = GetCurrentThreadId();
@@ -140,6 +145,7 @@ bool ClientHarness::start(const std::function<void()>& onClientThread)
         exitCode_ = app.run(GetModuleHandleA(nullptr), SW_SHOWNORMAL);
         UnhookWindowsHookEx(counter);
         resultsTakenHere = nullptr;
+        lastResultHere = nullptr;
     });
     return waitFor([this] {
         const DWORD id = threadId_;
