@@ -65,8 +65,9 @@ void VandrethWinApp::refresh()
         setStatus("Link the desktop client first.");
         return;
     }
-    // An account that could not be checked is checked first; the check's success loads the
-    // projects. A check already under way does that by itself, so the projects load meanwhile.
+    // An account not yet checked for this token (the service could not be reached, say) is
+    // checked first, and the check's success loads the projects. While a check is out, its
+    // success will do that anyway, and Refresh loads the projects as before.
     if (!accountChecked && !meBusy) {
         setStatus("Checking linked Vandreth session...");
         enqueueTask(TaskKind::Me, {});

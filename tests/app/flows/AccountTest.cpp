@@ -155,13 +155,7 @@ protected:
     }
 };
 
-struct UncheckedCase {
-    const char* name;
-    ScriptedReply reply;
-    std::string status;
-};
-
-class MeUncheckedTest : public AccountTest, public ::testing::WithParamInterface<UncheckedCase> {};
+class MeUncheckedTest : public AccountTest, public ::testing::WithParamInterface<MeFailureCase> {};
 
 TEST_P(MeUncheckedTest, AtStartKeepsTheLinkAndOneRefreshChecksAgain)
 {
@@ -182,11 +176,11 @@ TEST_P(MeUncheckedTest, AtStartKeepsTheLinkAndOneRefreshChecksAgain)
 INSTANTIATE_TEST_SUITE_P(
     Answers, MeUncheckedTest,
     ::testing::Values(
-        UncheckedCase{"ServerError", ScriptedReply::json(500, R"({"error":"Accounts are unavailable."})"),
+        MeFailureCase{"ServerError", ScriptedReply::json(500, R"({"error":"Accounts are unavailable."})"),
                       "Accounts are unavailable."},
-        UncheckedCase{"Unavailable", ScriptedReply::json(503, R"({"message":"Vandreth is down for a minute."})"),
+        MeFailureCase{"Unavailable", ScriptedReply::json(503, R"({"message":"Vandreth is down for a minute."})"),
                       "Vandreth is down for a minute."},
-        UncheckedCase{"NoAnswer", ScriptedReply::closeWithoutAnswer(), kNoAnswer}),
+        MeFailureCase{"NoAnswer", ScriptedReply::closeWithoutAnswer(), kNoAnswer}),
     CaseName());
 
 TEST_F(AccountTest, StartWithoutNetworkKeepsTheLinkAndARefreshRestoresIt)
