@@ -3,13 +3,48 @@
 #include "AnswerReaders.h"
 #include "TextHelpers.h"
 
+#include <utility>
+
 namespace vandreth {
 
-void VandrethWinApp::onMeResult(const HttpResult& http)
+namespace {
+
+constexpr const char* kAccountUnchecked = "Linked, but the account could not be checked";
+
+// The service looked at the token and turned it down. Any other failure (no answer, a server
+// error, a redirect not followed) says nothing about the token.
+bool isRefusal(const HttpResult& http)
 {
-    if (!http.error.empty()) {
-        // Whatever the cause, a failed account check ends the link.
+    return http.statusCode >= 400 && http.statusCode <= 499;
+}
+
+}  // namespace
+
+void VandrethWinApp::checkAccount()
+{
+    // One check at a time: while one made with an earlier token is out, the check of the
+    // current token follows its answer.
+    if (meBusy) {
+        accountCheckWaiting = true;
+        return;
+    }
+    enqueueTask(TaskKind::Me, {});
+}
+
+void VandrethWinApp::onMeResult(const HttpResult& http, const std::string& token)
+{
+    if (token != accessToken) {
+        // An approval or Unlink replaced the token meanwhile: this answer says nothing about
+        // the current one.
+        if (std::exchange(accountCheckWaiting, false) && !accessToken.empty()) {
+            enqueueTask(TaskKind::Me, {});
+        }
+        return;
+    }
+    accountCheckWaiting = false;
+    if (isRefusal(http)) {
         accessToken.clear();
+        accountChecked = false;
         projects.clear();
         cores.clear();
         populateProjectsList();
@@ -19,6 +54,14 @@ void VandrethWinApp::onMeResult(const HttpResult& http)
         saveState();
         return;
     }
+    if (!http.error.empty()) {
+        // The token may well be good: it stays, in memory and in the file, and Refresh checks again.
+        accountChecked = false;
+        setAccountSummary(kAccountUnchecked, "Plan: -", "Limit: -");
+        setStatus(http.error);
+        return;
+    }
+    accountChecked = true;
     const AccountSummary summary = readAccountSummary(http.json);
     setAccountSummary(summary.account, summary.plan, summary.limit);
     cores = readCores(http.json);

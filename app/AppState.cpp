@@ -36,7 +36,9 @@ bool VandrethWinApp::saveState() const
 {
     // A save that cannot be made keeps the previous file.
     try {
-        return replaceFileText(statePath(), stateText(normalizedOrigin(currentOrigin()), deviceId, accessToken));
+        // Normalised once: the text kept from the box when it went is normalised already.
+        const std::string origin = originEdit != nullptr ? normalizedOrigin(windowText(originEdit)) : storedOrigin;
+        return replaceFileText(statePath(), stateText(origin, deviceId, accessToken));
     } catch (...) {
         return false;
     }

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -14,12 +16,20 @@ namespace vandreth {
 // The five background requests. Each kind has its own busy flag: at most one task of a kind
 // is in flight, tasks of different kinds run side by side.
 enum class TaskKind : std::int32_t { LinkStart = 0, LinkPoll = 1, Me = 2, Instances = 3, CreateInstance = 4 };
+inline constexpr std::size_t kTaskKindCount = 5;
 
-// What a worker hands back to the window thread. The worker allocates it; from the post of
-// kAsyncMessage on, the window thread owns it.
+// What a worker hands back to the window thread. The window thread allocates it and hands it to
+// the worker, which fills it in and owns it until it posts it as kAsyncMessage; from then on the
+// window thread owns it again.
 struct TaskResult {
     TaskKind kind = TaskKind::LinkStart;
     HttpResult http;
+    // The access token the request was made with; an answer about an earlier token is not
+    // taken for an answer about the current one.
+    std::string accessToken;
+    // Set by the worker once it will write nothing more, just before it posts the result: the
+    // window thread takes no result before, even when a forged message names it early.
+    std::atomic<bool> complete{false};
 };
 
 // One core that the create form can select.

@@ -4,6 +4,8 @@
 #include "WindowIds.h"
 #include "WindowText.h"
 
+#include <utility>
+
 namespace vandreth {
 
 namespace {
@@ -70,14 +72,18 @@ int VandrethWinApp::run(HINSTANCE instance, int showCommand)
 
 LRESULT CALLBACK VandrethWinApp::windowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
-    VandrethWinApp* app = nullptr;
+    auto* app = reinterpret_cast<VandrethWinApp*>(GetWindowLongPtrA(handle, GWLP_USERDATA));
     if (message == WM_NCCREATE) {
-        const auto* creation = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        app = static_cast<VandrethWinApp*>(creation->lpCreateParams);
-        SetWindowLongPtrA(handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app));
-        app->window = handle;
-    } else {
-        app = reinterpret_cast<VandrethWinApp*>(GetWindowLongPtrA(handle, GWLP_USERDATA));
+        if (app != nullptr) {
+            // The window was created long ago: this one comes from someone else, and neither
+            // rebinds the window nor has its parameters read.
+            return TRUE;
+        }
+        app = static_cast<VandrethWinApp*>(reinterpret_cast<const CREATESTRUCTA*>(lParam)->lpCreateParams);
+        if (app != nullptr) {
+            SetWindowLongPtrA(handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app));
+            app->window = handle;
+        }
     }
     if (app == nullptr) {
         return DefWindowProcA(handle, message, wParam, lParam);
@@ -113,7 +119,7 @@ LRESULT VandrethWinApp::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         onPollTimer(wParam);
         return 0;
     case kAsyncMessage:
-        handleTaskResult(reinterpret_cast<TaskResult*>(lParam));
+        handleTaskResult(wParam, lParam);
         return 0;
     case WM_CTLCOLORSTATIC:
         return staticControlColours(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
@@ -127,14 +133,14 @@ LRESULT VandrethWinApp::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 void VandrethWinApp::onDestroy()
 {
+    // First, so that the loop ends even when reading the box below fails.
+    PostQuitMessage(0);
+    font.reset();
     // The save after the message loop can no longer read the URL box: keep what it held last,
     // so that an origin the user typed survives a restart.
-    if (originEdit != nullptr) {
-        storedOrigin = normalizedOrigin(windowText(originEdit));
-        originEdit = nullptr;
+    if (const HWND box = std::exchange(originEdit, nullptr); box != nullptr) {
+        storedOrigin = normalizedOrigin(windowText(box));
     }
-    font.reset();
-    PostQuitMessage(0);
 }
 
 void VandrethWinApp::onPollTimer(WPARAM timerId)

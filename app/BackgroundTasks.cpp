@@ -3,6 +3,8 @@
 #include "Origin.h"
 #include "TaskRequest.h"
 
+#include <atomic>
+#include <cstddef>
 #include <memory>
 #include <thread>
 #include <utility>
@@ -18,28 +20,43 @@ constexpr const char* kOutOfMemory = "Vandreth ran out of memory for this reques
 // included, so it may outlive the application object.
 struct TaskWorker {
     HttpClient client;
-    TaskKind kind;
+    std::unique_ptr<TaskResult> result;
     TaskInputs inputs;
     HWND window;
 
     void operator()() noexcept
     {
-        std::unique_ptr<TaskResult> result;
         try {
-            result = std::make_unique<TaskResult>();
-            result->kind = kind;
-            const TaskRequest request = taskRequest(kind, std::move(inputs));
+            const TaskRequest request = taskRequest(result->kind, std::move(inputs));
             result->http = client.request(request.method, request.url, request.fields, request.bearerToken);
         } catch (...) {
-            // Only memory exhaustion gets here. A result still goes back when one exists, so
+            // Only memory exhaustion gets here. A result still goes back when it can say so, so
             // that the task's busy flag is cleared.
-            if (!result || !markOutOfMemory(result->http)) {
+            if (!markOutOfMemory(result->http)) {
+                abandon();
                 return;
             }
         }
-        // Once posted, the result belongs to the window thread; if the window is gone, it is
-        // freed here.
-        if (PostMessageA(window, kAsyncMessage, 0, reinterpret_cast<LPARAM>(result.get()))) {
+        deliver();
+    }
+
+    // Hands the result to the window thread; a result whose window is gone is freed here.
+    void deliver() noexcept
+    {
+        if (IsWindow(window) == FALSE) {
+            return;
+        }
+        result->complete.store(true, std::memory_order_release);
+        // From here on the window thread may take the result at any moment, so nothing here
+        // touches it again: if the post fails (the window went just now), it stays allocated.
+        PostMessageA(window, kAsyncMessage, 0, reinterpret_cast<LPARAM>(result.release()));
+    }
+
+    // For a result that cannot be sent: freed when the window is gone; otherwise left allocated,
+    // since the window counts it as outstanding and may still look at it.
+    void abandon() noexcept
+    {
+        if (IsWindow(window) != FALSE) {
             result.release();
         }
     }
@@ -81,27 +98,61 @@ void VandrethWinApp::markBusy(TaskKind kind, bool busy)
     syncBusyState();
 }
 
+TaskResult*& VandrethWinApp::outstandingResult(TaskKind kind)
+{
+    return outstandingResults[static_cast<std::size_t>(kind)];
+}
+
 void VandrethWinApp::enqueueTask(TaskKind kind, FormFields fields)
 {
     if (window == nullptr || busyFlag(kind)) {
         return;
     }
-    markBusy(kind, true);
-    TaskWorker worker{httpClient, kind,
+    // Everything that can fail comes before the flag is set, so a failure leaves the kind free.
+    auto result = std::make_unique<TaskResult>();
+    result->kind = kind;
+    result->accessToken = accessToken;
+    TaskResult* const handedOut = result.get();
+    TaskWorker worker{httpClient, std::move(result),
                       TaskInputs{normalizedOrigin(currentOrigin()), accessToken, linkCode, deviceId, std::move(fields)},
                       window};
+    markBusy(kind, true);
+    outstandingResult(kind) = handedOut;
     try {
         std::thread(std::move(worker)).detach();
     } catch (...) {
-        // No thread, so no result will ever clear the flag: clear it here.
+        // No thread, so no result will ever clear the flag: clear it here. The result went with
+        // the worker that never ran.
+        outstandingResult(kind) = nullptr;
         markBusy(kind, false);
         setStatus(kThreadFailed);
     }
 }
 
-void VandrethWinApp::handleTaskResult(TaskResult* raw)
+std::unique_ptr<TaskResult> VandrethWinApp::takeResult(WPARAM wParam, LPARAM lParam)
 {
-    const std::unique_ptr<TaskResult> result(raw);
+    // Any program may post this message. Only a result handed to a worker and not yet received
+    // counts, and its address is compared before anything of it is read.
+    if (wParam != 0 || lParam == 0) {
+        return nullptr;
+    }
+    for (TaskResult*& outstanding : outstandingResults) {
+        if (reinterpret_cast<LPARAM>(outstanding) == lParam) {
+            if (!outstanding->complete.load(std::memory_order_acquire)) {
+                return nullptr;
+            }
+            return std::unique_ptr<TaskResult>(std::exchange(outstanding, nullptr));
+        }
+    }
+    return nullptr;
+}
+
+void VandrethWinApp::handleTaskResult(WPARAM wParam, LPARAM lParam)
+{
+    const std::unique_ptr<TaskResult> result = takeResult(wParam, lParam);
+    if (!result) {
+        return;
+    }
     markBusy(result->kind, false);
     switch (result->kind) {
     case TaskKind::LinkStart:
@@ -111,7 +162,7 @@ void VandrethWinApp::handleTaskResult(TaskResult* raw)
         onLinkPollResult(result->http);
         break;
     case TaskKind::Me:
-        onMeResult(result->http);
+        onMeResult(result->http, result->accessToken);
         break;
     case TaskKind::Instances:
         onInstancesResult(result->http);

@@ -38,12 +38,7 @@ void VandrethWinApp::onCommand(int id)
         openPairingPage();
         break;
     case kRefreshButton:
-        if (accessToken.empty()) {
-            setStatus("Link the desktop client first.");
-            break;
-        }
-        setStatus("Refreshing your Vandreth projects...");
-        enqueueTask(TaskKind::Instances, {});
+        refresh();
         break;
     case kUnlinkButton:
         unlink();
@@ -57,6 +52,24 @@ void VandrethWinApp::onCommand(int id)
     default:
         break;
     }
+}
+
+void VandrethWinApp::refresh()
+{
+    if (accessToken.empty()) {
+        setStatus("Link the desktop client first.");
+        return;
+    }
+    // An account not yet checked for this token (the service could not be reached, say) is
+    // checked first, and the check's success loads the projects. While a check is out, its
+    // success will do that anyway, and Refresh loads the projects as before.
+    if (!accountChecked && !meBusy) {
+        setStatus("Checking linked Vandreth session...");
+        enqueueTask(TaskKind::Me, {});
+        return;
+    }
+    setStatus("Refreshing your Vandreth projects...");
+    enqueueTask(TaskKind::Instances, {});
 }
 
 void VandrethWinApp::openPairingPage()

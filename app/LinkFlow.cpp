@@ -4,12 +4,17 @@
 #include "TextHelpers.h"
 #include "WindowText.h"
 
+#include <utility>
+
 namespace vandreth {
 
 namespace {
 
 constexpr std::uint64_t kFirstPollDelayMs = 1000;
 constexpr std::uint64_t kNextPollDelayMs = 2000;
+
+constexpr const char* kApprovedWithoutToken =
+    "Vandreth approved the code but sent no access token. Generate a new link code to try again.";
 
 std::string pairingPageName()
 {
@@ -50,11 +55,18 @@ void VandrethWinApp::onLinkPollResult(const HttpResult& http)
         }
         return;
     }
-    accessToken = trim(jsonString(http.json, "access_token", ""));
+    // An approval without a token links nothing, and must not cost the token already held.
+    std::string token = trim(jsonString(http.json, "access_token", ""));
     polling = false;
+    if (token.empty()) {
+        setStatus(kApprovedWithoutToken);
+        return;
+    }
+    accessToken = std::move(token);
+    accountChecked = false;
     setStatus(jsonString(http.json, "message", "Vandreth desktop client linked."));
     saveState();
-    enqueueTask(TaskKind::Me, {});
+    checkAccount();
 }
 
 }  // namespace vandreth

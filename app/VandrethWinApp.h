@@ -11,7 +11,9 @@
 
 #include <windows.h>
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -54,14 +56,17 @@ private:
     void enqueueTask(TaskKind kind, FormFields fields);
     void markBusy(TaskKind kind, bool busy);
     bool& busyFlag(TaskKind kind);
-    void handleTaskResult(TaskResult* result);
+    TaskResult*& outstandingResult(TaskKind kind);
+    std::unique_ptr<TaskResult> takeResult(WPARAM wParam, LPARAM lParam);
+    void handleTaskResult(WPARAM wParam, LPARAM lParam);
 
     // Answers of the link requests (LinkFlow.cpp).
     void onLinkStartResult(const HttpResult& http);
     void onLinkPollResult(const HttpResult& http);
 
     // Answers of the account requests (AccountResults.cpp).
-    void onMeResult(const HttpResult& http);
+    void checkAccount();
+    void onMeResult(const HttpResult& http, const std::string& token);
     void onInstancesResult(const HttpResult& http);
     void onCreateInstanceResult(const HttpResult& http);
     void resetAccount();
@@ -86,6 +91,7 @@ private:
 
     // Buttons (Commands.cpp).
     void onCommand(int id);
+    void refresh();
     void openPairingPage();
     void openSelectedProject();
     // Opens `url` in the browser when it is a web address; otherwise shows `refusal`.
@@ -133,6 +139,13 @@ private:
     bool meBusy = false;
     bool instancesBusy = false;
     bool createInstanceBusy = false;
+    // The result handed to the worker of each kind in flight, by TaskKind: the only addresses
+    // that a result message may carry. Compared, never followed, until one matches.
+    std::array<TaskResult*, kTaskKindCount> outstandingResults{};
+    // The account was checked successfully since the token was last set.
+    bool accountChecked = false;
+    // A check of the current token waits for the answer to one made with an earlier token.
+    bool accountCheckWaiting = false;
     std::vector<ProjectRow> projects;
     std::vector<CoreOption> cores;
 };

@@ -36,7 +36,7 @@ enum ControlId : int {
     kLimitLine = 1022,
 };
 
-// Posted by a worker to the main window; lParam is the TaskResult.
+// Posted by a worker to the main window; wParam is 0 and lParam the TaskResult.
 inline constexpr UINT kAsyncMessage = WM_APP + 1;
 // The main window's link-poll timer.
 inline constexpr UINT_PTR kPollTimerId = 41;

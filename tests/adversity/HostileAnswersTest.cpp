@@ -1,6 +1,6 @@
 // Answers that a broken or hostile service could send, for each of the five requests: the
 // client must survive them, say something sensible, keep its other buttons working and keep
-// the state file (token and device id) except where a failed account check ends the link.
+// the state file (token and device id): none of them is the service refusing the token.
 #include "AdversityFixture.h"
 
 #include <gtest/gtest.h>
@@ -158,7 +158,6 @@ struct Outcome {
     std::vector<std::pair<int, Text>> texts = {};
     std::optional<ListShape> projects = std::nullopt;
     std::optional<ListShape> cores = std::nullopt;
-    bool keepsToken = true;
 };
 
 struct HostileCase {
@@ -224,10 +223,9 @@ Outcome failureOf(Kind kind, const std::string& error)
         return {error, {{kLinkCodeEdit, kCode}}};
     case Kind::Me:
         return {error,
-                {{kAccountLine, "Not linked yet"}, {kPlanLine, "Plan: -"}, {kLimitLine, "Limit: -"}},
+                {{kAccountLine, kAccountUnchecked}, {kPlanLine, "Plan: -"}, {kLimitLine, "Limit: -"}},
                 ListShape{0},
-                kNoCores,
-                false};
+                kNoCores};
     case Kind::Instances:
         return {error, {}, ListShape{1, kHealthyProjectLine, kHealthyProjectLine}};
     case Kind::CreateInstance:
@@ -672,23 +670,25 @@ TEST_P(HostileAnswers, LeaveTheClientWorkingAndItsStateKept)
         expectOutcome(outcome);
         EXPECT_TRUE(answersWmNull(client.window(), kWmNullLimit));
         EXPECT_TRUE(client.enabled(kGenerateButton));
-        EXPECT_EQ(client.enabled(kCreateButton), outcome.keepsToken);
+        EXPECT_TRUE(client.enabled(kCreateButton));
         expectOtherKindWorks(c.kind);
     }
 
     EXPECT_EQ(client.close(), 0);
-    EXPECT_EQ(appData.stateBytes(), stateFileBytes(server.origin(), kDeviceId, outcome.keepsToken ? kToken : ""));
+    EXPECT_EQ(appData.stateBytes(), stateFileBytes(server.origin(), kDeviceId, kToken));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, HostileAnswers, testing::ValuesIn(hostileCases()), rowName);
 
 // An approving poll answer whose token is odd: the client stores what the answer holds,
-// trimmed, and the account check that follows must carry it without breaking its request.
+// trimmed, and the account check that follows must carry it without breaking its request. An
+// answer without a usable token links nothing: no check follows and no token is stored.
 struct ApprovalCase {
     std::string name;
     std::string body;
     std::string storedToken;  // as the state file then spells it (JSON escapes included)
-    std::optional<std::string> authorization;  // of the account check; none without a token
+    std::string status;
+    std::optional<std::string> authorization;  // of the account check; none when no check goes out
 };
 
 void PrintTo(const ApprovalCase& row, std::ostream* out)
@@ -712,13 +712,15 @@ TEST_P(ApprovingPollAnswers, StoreTheTokenAndSendItSafely)
     ASSERT_TRUE(client.start());
 
     client.click(kGenerateButton);
-    ASSERT_TRUE(client.waitForStatus(kOneProjectLoaded)) << client.text(kStatusLine);
+    ASSERT_TRUE(client.waitForStatus(c.status)) << client.text(kStatusLine);
 
     const auto checks = server.requestsTo(kMePath);
-    ASSERT_EQ(checks.size(), 1u);
-    EXPECT_EQ(checks.front().header("Authorization"), c.authorization);
-    for (const std::string& line : checks.front().headerLines) {
-        EXPECT_EQ(line.find("X-Injected"), std::string::npos) << line;
+    ASSERT_EQ(checks.size(), c.authorization ? 1u : 0u);
+    for (const auto& check : checks) {
+        EXPECT_EQ(check.header("Authorization"), c.authorization);
+        for (const std::string& line : check.headerLines) {
+            EXPECT_EQ(line.find("X-Injected"), std::string::npos) << line;
+        }
     }
     EXPECT_EQ(client.enabled(kRefreshButton), c.authorization.has_value());
     EXPECT_TRUE(answersWmNull(client.window(), kWmNullLimit));
@@ -729,23 +731,24 @@ TEST_P(ApprovingPollAnswers, StoreTheTokenAndSendItSafely)
 INSTANTIATE_TEST_SUITE_P(
     Rows, ApprovingPollAnswers,
     testing::Values(
-        ApprovalCase{"PaddedToken", R"({"access_token":"  tok-new \t"})", "tok-new", "Bearer tok-new"},
+        ApprovalCase{"PaddedToken", R"({"access_token":"  tok-new \t"})", "tok-new", kOneProjectLoaded,
+                     "Bearer tok-new"},
         ApprovalCase{"NulInsideToken", R"({"access_token":"tok-new\u0000tail"})", R"(tok-new\u0000tail)",
-                     "Bearer tok-new"},
+                     kOneProjectLoaded, "Bearer tok-new"},
         ApprovalCase{"LineBreakInsideToken", R"({"access_token":"tok-new\r\nX-Injected: yes"})",
-                     R"(tok-new\r\nX-Injected: yes)", "Bearer tok-new"},
+                     R"(tok-new\r\nX-Injected: yes)", kOneProjectLoaded, "Bearer tok-new"},
         ApprovalCase{"TabInsideToken", R"({"access_token":"tok-new\tX-Injected: yes"})", R"(tok-new\tX-Injected: yes)",
-                     "Bearer tok-new"},
+                     kOneProjectLoaded, "Bearer tok-new"},
         ApprovalCase{"SpaceInsideToken", R"({"access_token":"tok-new X-Injected: yes"})", "tok-new X-Injected: yes",
-                     "Bearer tok-new"},
+                     kOneProjectLoaded, "Bearer tok-new"},
         ApprovalCase{"DeleteInsideToken", R"({"access_token":"tok-new\u007ftail"})", "tok-new\x7Ftail",
-                     "Bearer tok-new"},
+                     kOneProjectLoaded, "Bearer tok-new"},
         ApprovalCase{"ControlInsideToken", R"({"access_token":"tok-new\u0001tail"})", R"(tok-new\u0001tail)",
-                     "Bearer tok-new"},
+                     kOneProjectLoaded, "Bearer tok-new"},
         ApprovalCase{"Utf8LetterInsideToken", R"({"access_token":"tok-new\u00e9tail"})", "tok-new\xC3\xA9tail",
-                     "Bearer tok-new"},
-        ApprovalCase{"TokenOfWrongType", R"({"access_token":42})", "", std::nullopt},
-        ApprovalCase{"NotJson", "<html><body>approved</body></html>", "", std::nullopt}),
+                     kOneProjectLoaded, "Bearer tok-new"},
+        ApprovalCase{"TokenOfWrongType", R"({"access_token":42})", "", kApprovedWithoutToken, std::nullopt},
+        ApprovalCase{"NotJson", "<html><body>approved</body></html>", "", kApprovedWithoutToken, std::nullopt}),
     [](const testing::TestParamInfo<ApprovalCase>& row) { return row.param.name; });
 
 }  // namespace

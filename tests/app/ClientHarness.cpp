@@ -40,6 +40,24 @@ std::string itemText(HWND control, UINT lengthMessage, UINT textMessage, int ind
     return text;
 }
 
+// The message that carries a task result to the client's window.
+constexpr UINT kResultMessage = WM_APP + 1;
+
+// Where the harness whose client runs on this thread counts and notes the results taken.
+thread_local std::atomic<std::size_t>* resultsTakenHere = nullptr;
+thread_local std::atomic<LPARAM>* lastResultHere = nullptr;
+
+LRESULT CALLBACK countResults(int code, WPARAM removal, LPARAM message)
+{
+    const auto* taken = reinterpret_cast<const MSG*>(message);
+    if (code == HC_ACTION && removal == PM_REMOVE && resultsTakenHere != nullptr &&
+        taken->message == kResultMessage) {
+        *lastResultHere = taken->lParam;
+        ++*resultsTakenHere;
+    }
+    return CallNextHookEx(nullptr, code, removal, message);
+}
+
 BOOL CALLBACK findMainWindow(HWND candidate, LPARAM found)
 {
     char className[64] = {};
@@ -125,11 +143,19 @@ bool ClientHarness::start(const HttpClient& httpClient)
 
 bool ClientHarness::start(const std::function<void()>& onClientThread, const HttpClient& httpClient)
 {
+    resultsTaken_ = 0;
+    lastResult_ = 0;
     thread_ = std::thread([this, onClientThread, httpClient] {
+        resultsTakenHere = &resultsTaken_;
+        lastResultHere = &lastResult_;
+        const HHOOK counter = SetWindowsHookExA(WH_GETMESSAGE, &countResults, nullptr, GetCurrentThreadId());
         onClientThread();
         threadId_ = GetCurrentThreadId();
         VandrethWinApp app(httpClient);
         exitCode_ = app.run(GetModuleHandleA(nullptr), SW_SHOWNORMAL);
+        UnhookWindowsHookEx(counter);
+        resultsTakenHere = nullptr;
+        lastResultHere = nullptr;
     });
     return waitFor([this] {
         const DWORD id = threadId_;
@@ -277,6 +303,17 @@ bool ClientHarness::waitFor(const std::function<bool()>& condition, std::chrono:
 bool ClientHarness::waitForStatus(const std::string& status, std::chrono::milliseconds timeout) const
 {
     return waitFor([&] { return text(kStatusLine) == status; }, timeout);
+}
+
+bool ClientHarness::waitForResultsHandled(std::size_t count, std::chrono::milliseconds timeout) const
+{
+    if (!waitFor([&] { return resultsTaken_ >= count; }, timeout)) {
+        return false;
+    }
+    // A sent message is handled only between two dispatched ones: once it comes back, the
+    // handling of the result taken last has ended.
+    SendMessageA(window_, WM_NULL, 0, 0);
+    return true;
 }
 
 }  // namespace vandreth::test

@@ -95,6 +95,12 @@ public:
     // Polls `condition` until it holds or `timeout` passes.
     static bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s);
     bool waitForStatus(const std::string& status, std::chrono::milliseconds timeout = 10s) const;
+    // Waits until the client's message loop has taken `count` result messages (the one a worker
+    // posts, or a forged one) from its queue since the start, and has handled the last of them:
+    // for answers that should change nothing visible. False when that does not happen in time.
+    bool waitForResultsHandled(std::size_t count, std::chrono::milliseconds timeout = 10s) const;
+    // The lParam of the result message taken last.
+    LPARAM lastResultTaken() const { return lastResult_; }
 
 private:
     bool start(const std::function<void()>& onClientThread, const HttpClient& httpClient);
@@ -102,6 +108,8 @@ private:
     std::thread thread_;
     std::atomic<DWORD> threadId_{0};
     std::atomic<int> exitCode_{-1};
+    std::atomic<std::size_t> resultsTaken_{0};
+    std::atomic<LPARAM> lastResult_{0};
     HWND window_ = nullptr;
 };
 

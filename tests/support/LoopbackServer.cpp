@@ -127,8 +127,9 @@ constexpr timeval kReadinessPoll{0, 20000};
 //
 // select() reports the socket's state at the moment it is called. Event notifications
 // (WSAEventSelect) report changes instead, and under Wine one connection of a burst now and
-// then raised no FD_ACCEPT: it sat in the backlog unserved and its client waited for ever. Wine's shutdown() does not wake a blocked recv either, so every wait is
-// bounded and the stop event is looked at between waits.
+// then raised no FD_ACCEPT: it sat in the backlog unserved and its client waited for ever.
+// Wine's shutdown() does not wake a blocked recv either, so every wait is bounded and the stop
+// event is looked at between waits.
 bool waitUntilReady(SOCKET socket, Readiness readiness, HANDLE stopEvent)
 {
     while (WaitForSingleObject(stopEvent, 0) == WAIT_TIMEOUT) {
@@ -343,6 +344,12 @@ ScriptedReply& ScriptedReply::delayed(std::chrono::milliseconds delay)
     return *this;
 }
 
+ScriptedReply& ScriptedReply::heldUntil(std::string gate)
+{
+    gate_ = std::move(gate);
+    return *this;
+}
+
 struct LoopbackServer::Connection {
     SOCKET socket = INVALID_SOCKET;
     bool finished = false;  // guarded by the server's mutex
@@ -424,6 +431,15 @@ void LoopbackServer::replyOnce(std::string method, std::string path, ScriptedRep
 {
     const std::lock_guard lock(mutex_);
     once_.push_back(Route{std::move(method), std::move(path), std::move(reply)});
+}
+
+void LoopbackServer::release(const std::string& gate)
+{
+    {
+        const std::lock_guard lock(mutex_);
+        released_.insert(gate);
+    }
+    changed_.notify_all();
 }
 
 std::vector<RecordedRequest> LoopbackServer::requests() const
@@ -512,6 +528,9 @@ void LoopbackServer::serve(Connection& connection)
             changed_.wait_for(lock, reply.delay_, [this] { return stopping_; });
             if (reply.hang_) {
                 changed_.wait(lock, [this] { return stopping_; });
+            }
+            if (!reply.gate_.empty()) {
+                changed_.wait(lock, [&] { return stopping_ || released_.count(reply.gate_) != 0; });
             }
             if (!stopping_) {
                 lock.unlock();

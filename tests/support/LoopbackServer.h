@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -55,6 +56,9 @@ struct ScriptedReply {
 
     // Waits this long before answering (cut short when the server stops).
     ScriptedReply& delayed(std::chrono::milliseconds delay);
+    // Answers only once the server's release(gate) has been called (or not at all when the
+    // server stops first).
+    ScriptedReply& heldUntil(std::string gate);
 
 private:
     friend class LoopbackServer;
@@ -66,6 +70,7 @@ private:
     // Bytes from this offset on go out one at a time, `dripEvery_` apart.
     std::size_t dripFrom_ = std::string::npos;
     std::chrono::milliseconds dripEvery_{0};
+    std::string gate_;
 };
 
 class LoopbackServer {
@@ -87,6 +92,9 @@ public:
     // A one-shot reply, used before any standing one; several for one route go out in order.
     void replyOnce(std::string method, std::string path, ScriptedReply reply);
     // Requests that match nothing get 404 {"message":"no route"}.
+
+    // Lets every reply held until `gate` go, now and later.
+    void release(const std::string& gate);
 
     // Every request read so far, in the order in which each was complete.
     std::vector<RecordedRequest> requests() const;
@@ -117,6 +125,7 @@ private:
     bool stopping_ = false;
     std::deque<Route> once_;
     std::vector<Route> standing_;
+    std::set<std::string> released_;
     std::vector<RecordedRequest> requests_;
     std::list<std::unique_ptr<Connection>> connections_;
 

@@ -163,20 +163,42 @@ TEST(LoopbackServer, SendsScriptedBytes)
     }
 }
 
-TEST(LoopbackServer, StoppingEndsHangingDelayedDrippingAndIdleConnections)
+TEST(LoopbackServer, HeldRepliesGoWhenTheirGateIsReleased)
+{
+    LoopbackServer server;
+    server.replyOnce("GET", "/first", ScriptedReply::json(200, "first").heldUntil("one"));
+    server.reply("GET", "/second", ScriptedReply::json(200, "second").heldUntil("two"));
+    const SocketClient first(server.port());
+    const SocketClient second(server.port());
+    first.send(requestTo("GET", "/first"));
+    second.send(requestTo("GET", "/second"));
+    ASSERT_TRUE(server.waitForRequests(2, 10s));
+
+    server.release("one");
+    EXPECT_EQ(bodyOf(first.receiveAll()), "first");
+    server.release("two");
+    EXPECT_EQ(bodyOf(second.receiveAll()), "second");
+    // A gate once released holds nothing back.
+    EXPECT_EQ(bodyOf(exchange(server.port(), {requestTo("GET", "/second")})), "second");
+}
+
+TEST(LoopbackServer, StoppingEndsHangingDelayedDrippingHeldAndIdleConnections)
 {
     auto server = std::make_unique<LoopbackServer>();
     server->reply("GET", "/hang", ScriptedReply::hang());
     server->reply("GET", "/slow", ScriptedReply::json(200, "{}").delayed(std::chrono::hours(1)));
     server->reply("GET", "/drip", ScriptedReply::slowDrip(200, "[1]", std::chrono::hours(1)));
+    server->reply("GET", "/held", ScriptedReply::json(200, "{}").heldUntil("never"));
     const SocketClient hanging(server->port());
     const SocketClient slow(server->port());
     const SocketClient dripping(server->port());
+    const SocketClient held(server->port());
     const SocketClient idle(server->port());
     hanging.send(requestTo("GET", "/hang"));
     slow.send(requestTo("GET", "/slow"));
     dripping.send(requestTo("GET", "/drip"));
-    ASSERT_TRUE(server->waitForRequests(3, 30s));
+    held.send(requestTo("GET", "/held"));
+    ASSERT_TRUE(server->waitForRequests(4, 30s));
     EXPECT_EQ(dripping.receiveUntil("\r\n\r\n"),
               "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 3\r\nConnection: close\r\n\r\n");
 
@@ -185,6 +207,7 @@ TEST(LoopbackServer, StoppingEndsHangingDelayedDrippingAndIdleConnections)
     EXPECT_EQ(hanging.receiveAll(), "");
     EXPECT_EQ(slow.receiveAll(), "");
     EXPECT_EQ(dripping.receiveAll(), "");
+    EXPECT_EQ(held.receiveAll(), "");
     EXPECT_EQ(idle.receiveAll(), "");
 }
 

@@ -72,9 +72,9 @@ struct MeFailureCase {
     std::string status;
 };
 
-class MeFailureTest : public FlowTest, public ::testing::WithParamInterface<MeFailureCase> {};
+class MeRefusalTest : public FlowTest, public ::testing::WithParamInterface<MeFailureCase> {};
 
-TEST_P(MeFailureTest, AtStartDropsTheTokenAndSavesTheStateWithoutIt)
+TEST_P(MeRefusalTest, AtStartDropsTheTokenAndSavesTheStateWithoutIt)
 {
     server.reply("GET", kMePath, GetParam().reply);
     ASSERT_TRUE(startClient(kToken));
@@ -86,30 +86,184 @@ TEST_P(MeFailureTest, AtStartDropsTheTokenAndSavesTheStateWithoutIt)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Answers, MeFailureTest,
+    Answers, MeRefusalTest,
     ::testing::Values(
-        MeFailureCase{"Refused", ScriptedReply::json(401, R"({"message":"Your Vandreth session has expired."})"),
+        MeFailureCase{"Unauthorized", ScriptedReply::json(401, R"({"message":"Your Vandreth session has expired."})"),
                       "Your Vandreth session has expired."},
+        MeFailureCase{"Forbidden", ScriptedReply::json(403, R"({"error":"This PC was removed from the account."})"),
+                      "This PC was removed from the account."},
+        MeFailureCase{"NotFound", ScriptedReply::json(404, R"({"message":"No such Vandreth session."})"),
+                      "No such Vandreth session."}),
+    CaseName());
+
+const char* const kCheckedAccount =
+    R"({"user":{"display_name":"Mira","plan_name":"Creator","reri_limit_label":"3 of 5"},)"
+    R"("available_cores":[{"key":"core-1","label":"Forge One"}]})";
+const char* const kOneProject = R"({"instances":[{"display_name":"Arena","slug":"arena-1","status":"active"}]})";
+
+// A linked client whose account could not be checked: the token stays, and with it every button
+// that needs one.
+void expectUncheckedWindow(const ClientHarness& client)
+{
+    EXPECT_EQ(client.text(kAccountLine), kAccountUnchecked);
+    EXPECT_EQ(client.text(kPlanLine), "Plan: -");
+    EXPECT_EQ(client.text(kLimitLine), "Limit: -");
+    EXPECT_EQ(client.listLines(), std::vector<std::string>{});
+    EXPECT_EQ(client.comboEntries(kCoreCombo), std::vector<std::string>{kNoCores});
+    EXPECT_TRUE(client.enabled(kRefreshButton));
+    EXPECT_TRUE(client.enabled(kUnlinkButton));
+    EXPECT_TRUE(client.enabled(kCreateButton));
+    EXPECT_TRUE(client.enabled(kGenerateButton));
+}
+
+class AccountTest : public FlowTest {
+protected:
+    // The state file as a person might have left it, on one line: a rewrite would show.
+    std::string handWrittenState(const std::string& origin) const
+    {
+        return std::string(R"({"access_token":")") + kToken + R"(","device_id":")" + kDeviceId + R"(","origin":")" +
+               origin + R"("})";
+    }
+
+    // With the service answering again, one Refresh checks the account and loads the projects;
+    // the next one only reloads the projects.
+    void expectOneRefreshRestoresTheAccount()
+    {
+        server.replyOnce("GET", kMePath, ScriptedReply::json(200, kCheckedAccount));
+        server.reply("GET", kInstancesPath, ScriptedReply::json(200, kOneProject));
+        const std::size_t checksBefore = requestCount(kMePath);
+
+        client.click(kRefreshButton);
+        EXPECT_EQ(client.text(kStatusLine), kCheckingSession);
+        ASSERT_TRUE(client.waitForStatus("Loaded 1 Vandreth project(s).")) << client.text(kStatusLine);
+        EXPECT_EQ(client.text(kAccountLine), "Signed in as Mira");
+        EXPECT_EQ(client.text(kPlanLine), "Plan: Creator");
+        EXPECT_EQ(client.text(kLimitLine), "Limit: 3 of 5");
+        EXPECT_EQ(client.comboEntries(kCoreCombo), std::vector<std::string>{"Forge One"});
+        EXPECT_EQ(client.listLines(), std::vector<std::string>{"Arena  [arena-1]  active"});
+        EXPECT_EQ(requestCount(kMePath), checksBefore + 1);
+        ASSERT_EQ(requestCount(kInstancesPath), 1u);
+
+        client.click(kRefreshButton);
+        EXPECT_EQ(client.text(kStatusLine), kRefreshing);
+        ASSERT_TRUE(waitForRequestsTo(kInstancesPath, 2));
+        ASSERT_TRUE(client.waitForStatus("Loaded 1 Vandreth project(s).")) << client.text(kStatusLine);
+        EXPECT_EQ(requestCount(kMePath), checksBefore + 1);
+        for (const auto& request : server.requests()) {
+            EXPECT_EQ(request.header("Authorization"), std::string("Bearer ") + kToken) << request.requestLine;
+        }
+    }
+};
+
+class MeUncheckedTest : public AccountTest, public ::testing::WithParamInterface<MeFailureCase> {};
+
+TEST_P(MeUncheckedTest, AtStartKeepsTheLinkAndOneRefreshChecksAgain)
+{
+    server.replyOnce("GET", kMePath, GetParam().reply);
+    const std::string written = handWrittenState(server.origin());
+    appData.writeState(written);
+    ASSERT_TRUE(client.start());
+
+    ASSERT_TRUE(client.waitForStatus(GetParam().status)) << client.text(kStatusLine);
+    expectUncheckedWindow(client);
+    EXPECT_EQ(appData.stateBytes(), written);
+    EXPECT_EQ(requestCount(kInstancesPath), 0u);
+
+    expectOneRefreshRestoresTheAccount();
+    EXPECT_EQ(appData.stateBytes(), written);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, MeUncheckedTest,
+    ::testing::Values(
         MeFailureCase{"ServerError", ScriptedReply::json(500, R"({"error":"Accounts are unavailable."})"),
                       "Accounts are unavailable."},
+        MeFailureCase{"Unavailable", ScriptedReply::json(503, R"({"message":"Vandreth is down for a minute."})"),
+                      "Vandreth is down for a minute."},
         MeFailureCase{"NoAnswer", ScriptedReply::closeWithoutAnswer(), kNoAnswer}),
     CaseName());
 
-TEST(MeWithoutServerTest, DropsTheTokenWhenNothingListens)
+TEST_F(AccountTest, StartWithoutNetworkKeepsTheLinkAndARefreshRestoresIt)
 {
-    ScopedAppData appData;
-    const std::string origin = "http://127.0.0.1:" + std::to_string(closedLoopbackPort());
-    appData.writeState(stateFileBytes(origin, kDeviceId, kToken));
-    ClientHarness client;
+    const std::string closed = "http://127.0.0.1:" + std::to_string(closedLoopbackPort());
+    const std::string written = handWrittenState(closed);
+    appData.writeState(written);
     ASSERT_TRUE(client.start());
 
     ASSERT_TRUE(client.waitForStatus(kNoAnswer)) << client.text(kStatusLine);
-    EXPECT_FALSE(client.enabled(kUnlinkButton));
-    EXPECT_EQ(client.text(kAccountLine), "Not linked yet");
-    EXPECT_EQ(appData.stateBytes(), stateFileBytes(origin, kDeviceId));
+    expectUncheckedWindow(client);
+    EXPECT_EQ(appData.stateBytes(), written);
+
+    client.setText(kOriginEdit, server.origin());
+    expectOneRefreshRestoresTheAccount();
+    EXPECT_EQ(client.close(), 0);
+    EXPECT_EQ(appData.stateBytes(), stateFile(kToken));
 }
 
-class AccountTest : public FlowTest {};
+// The answer to an account check made with a token that has since been replaced.
+struct StaleCase {
+    const char* name;
+    ScriptedReply reply;
+};
+
+class StaleCheckTest : public AccountTest, public ::testing::WithParamInterface<StaleCase> {
+protected:
+    // Starts linked with kToken, its account check held by the server until released.
+    void startWithTheCheckHeld()
+    {
+        ScriptedReply held = GetParam().reply;
+        server.replyOnce("GET", kMePath, std::move(held.heldUntil("stale check")));
+        server.reply("GET", kInstancesPath, ScriptedReply::json(200, kOneProject));
+        ASSERT_TRUE(startClient(kToken));
+        ASSERT_TRUE(waitForRequestsTo(kMePath, 1));
+    }
+};
+
+TEST_P(StaleCheckTest, AfterUnlinkChangesNothing)
+{
+    ASSERT_NO_FATAL_FAILURE(startWithTheCheckHeld());
+    client.click(kUnlinkButton);
+    ASSERT_EQ(client.text(kStatusLine), kUnlinked);
+
+    server.release("stale check");
+    ASSERT_TRUE(client.waitForResultsHandled(1));
+    EXPECT_EQ(client.text(kStatusLine), kUnlinked);
+    expectUnlinkedWindow(client);
+    EXPECT_EQ(appData.stateBytes(), stateFile());
+    EXPECT_EQ(requestCount(kInstancesPath), 0u);
+}
+
+TEST_P(StaleCheckTest, AfterAnApprovalIsFollowedByACheckOfTheNewToken)
+{
+    ASSERT_NO_FATAL_FAILURE(startWithTheCheckHeld());
+    server.replyOnce("GET", kLinkPollPath, ScriptedReply::json(200, R"({"access_token":"tok-new"})"));
+    server.replyOnce("GET", kMePath, ScriptedReply::json(200, R"({"user":{"display_name":"Fresh"}})"));
+    ASSERT_TRUE(issueCode("NEW-1"));
+    ASSERT_TRUE(client.waitForStatus("Vandreth desktop client linked.")) << client.text(kStatusLine);
+    EXPECT_EQ(appData.stateBytes(), stateFile("tok-new"));
+    // The new token's check waits for the old one's answer.
+    EXPECT_EQ(requestCount(kMePath), 1u);
+
+    server.release("stale check");
+    ASSERT_TRUE(client.waitForStatus("Loaded 1 Vandreth project(s).")) << client.text(kStatusLine);
+    EXPECT_EQ(client.text(kAccountLine), "Signed in as Fresh");
+    const auto checks = server.requestsTo(kMePath);
+    ASSERT_EQ(checks.size(), 2u);
+    EXPECT_EQ(checks[1].header("Authorization"), "Bearer tok-new");
+    for (const auto& request : server.requestsTo(kInstancesPath)) {
+        EXPECT_EQ(request.header("Authorization"), "Bearer tok-new");
+    }
+    EXPECT_TRUE(client.enabled(kUnlinkButton));
+    EXPECT_EQ(appData.stateBytes(), stateFile("tok-new"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, StaleCheckTest,
+    ::testing::Values(StaleCase{"Account", ScriptedReply::json(200, R"({"user":{"display_name":"Stale"}})")},
+                      StaleCase{"Refused", ScriptedReply::json(401, R"({"message":"Old token refused."})")},
+                      StaleCase{"Unavailable", ScriptedReply::json(503, R"({"message":"Try again soon."})")}),
+    CaseName());
+
 
 TEST_F(AccountTest, FailedCheckAfterALinkDropsTheListsTheSummaryAndTheToken)
 {

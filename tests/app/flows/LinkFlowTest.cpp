@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <regex>
+#include <tuple>
 
 namespace vandreth::test {
 namespace {
@@ -215,6 +216,73 @@ INSTANTIATE_TEST_SUITE_P(
                       ApprovalCase{"MessageNotAString", 200, R"({"access_token":"tok-new-3","message":7})",
                                    "tok-new-3", "Vandreth desktop client linked."}),
     CaseName());
+
+// Poll answers that count as approval but carry no usable access token.
+struct TokenlessCase {
+    const char* name;
+    ScriptedReply reply;
+};
+
+class TokenlessApprovalTest : public FlowTest,
+                              public ::testing::WithParamInterface<std::tuple<TokenlessCase, bool>> {
+protected:
+    const TokenlessCase& answer() const { return std::get<0>(GetParam()); }
+    bool linked() const { return std::get<1>(GetParam()); }
+};
+
+TEST_P(TokenlessApprovalTest, EndsPollingAndKeepsTheTokenHeld)
+{
+    if (linked()) {
+        ASSERT_TRUE(startLinked(R"({"user":{"display_name":"Mira"}})", R"({"instances":[]})"));
+    } else {
+        ASSERT_TRUE(startClient());
+    }
+    const std::string token = linked() ? kToken : "";
+    const std::size_t checks = requestCount(kMePath);
+    server.replyOnce("GET", kLinkPollPath, answer().reply);
+    server.reply("GET", kLinkPollPath, ScriptedReply::json(202, "{}"));
+    ASSERT_TRUE(issueCode("NOTOKEN-1"));
+
+    ASSERT_TRUE(client.waitForStatus(kApprovedWithoutToken)) << client.text(kStatusLine);
+    EXPECT_EQ(client.text(kLinkCodeEdit), "NOTOKEN-1");
+    EXPECT_EQ(appData.stateBytes(), stateFile(token));
+    EXPECT_EQ(client.enabled(kUnlinkButton), linked());
+    EXPECT_EQ(client.enabled(kRefreshButton), linked());
+    {
+        const FastTicker ticker(client);
+        std::this_thread::sleep_for(1500ms);
+    }
+    EXPECT_EQ(requestCount(kLinkPollPath), 1u) << "polling went on";
+    EXPECT_EQ(requestCount(kMePath), checks);
+    EXPECT_EQ(client.text(kStatusLine), kApprovedWithoutToken);
+
+    if (linked()) {
+        server.replyOnce("GET", kInstancesPath, ScriptedReply::json(200, R"({"instances":[]})"));
+        client.click(kRefreshButton);
+        ASSERT_TRUE(client.waitForStatus("Loaded 0 Vandreth project(s).")) << client.text(kStatusLine);
+        EXPECT_EQ(server.requestsTo(kInstancesPath).back().header("Authorization"), std::string("Bearer ") + kToken);
+    }
+    EXPECT_EQ(client.close(), 0);
+    EXPECT_EQ(appData.stateBytes(), stateFile(token));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, TokenlessApprovalTest,
+    ::testing::Combine(
+        ::testing::Values(
+            TokenlessCase{"NoToken", ScriptedReply::json(200, R"({"message":"Approved."})")},
+            TokenlessCase{"TokenNumber", ScriptedReply::json(200, R"({"access_token":42})")},
+            TokenlessCase{"TokenBlank", ScriptedReply::json(200, R"({"access_token":" \t\r\n "})")},
+            TokenlessCase{"NotJson", ScriptedReply::withHeaders(200, {"Content-Type: text/html"}, "<p>approved</p>")},
+            TokenlessCase{"NoContent", ScriptedReply::withHeaders(204, {}, "")},
+            TokenlessCase{"SeeOtherNowhere", ScriptedReply::withHeaders(303, {}, "")},
+            TokenlessCase{"PermanentRedirectNowhere", ScriptedReply::withHeaders(308, {}, "")},
+            TokenlessCase{"UnreadableStatus",
+                          ScriptedReply::raw("HTTP/1.1 abc OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\n{}")}),
+        ::testing::Bool()),
+    [](const ::testing::TestParamInfo<std::tuple<TokenlessCase, bool>>& test) {
+        return std::string(std::get<0>(test.param).name) + (std::get<1>(test.param) ? "_Linked" : "_Unlinked");
+    });
 
 TEST_F(LinkFlowTest, ApprovalThatArrivesAfterUnlinkLinksAgain)
 {

@@ -151,6 +151,16 @@ std::wstring ClientProcess::wideText(int controlId) const
     return std::wstring(buffer, static_cast<std::size_t>(copied));
 }
 
+void ClientProcess::click(int controlId) const
+{
+    SendMessageA(control(controlId), BM_CLICK, 0, 0);
+}
+
+bool ClientProcess::enabled(int controlId) const
+{
+    return IsWindowEnabled(control(controlId)) != FALSE;
+}
+
 std::optional<DWORD> ClientProcess::close()
 {
     if (window_ == nullptr || process_.hProcess == nullptr) {

@@ -34,15 +34,18 @@ public:
     // did not start, ended, or its window never got that far.
     testing::AssertionResult waitUntilReady();
 
+    HWND window() const { return window_; }
+    HWND control(int controlId) const;
     std::string text(int controlId) const;
     std::wstring wideText(int controlId) const;
+    // A click, as BM_CLICK: a disabled button ignores it.
+    void click(int controlId) const;
+    bool enabled(int controlId) const;
 
     // WM_CLOSE to the main window; the exit code, or nothing when the program did not end.
     std::optional<DWORD> close();
 
 private:
-    HWND control(int controlId) const;
-
     PROCESS_INFORMATION process_{};
     DWORD startError_ = ERROR_SUCCESS;
     HWND window_ = nullptr;

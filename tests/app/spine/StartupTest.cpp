@@ -196,7 +196,11 @@ INSTANTIATE_TEST_SUITE_P(
                     TypedOrigin{"PlainHttpWithSlashes", "http://lab.vandreth.test:8080///",
                                 "http://lab.vandreth.test:8080"},
                     TypedOrigin{"Emptied", "", "https://vandreth.example"},
-                    TypedOrigin{"Blanked", " \t ", "https://vandreth.example"}),
+                    TypedOrigin{"Blanked", " \t ", "https://vandreth.example"},
+                    // Normalised once: a second pass would make more of these.
+                    TypedOrigin{"OnlySlashes", "///", "https:"},
+                    TypedOrigin{"PlainHttpSchemeOnly", "http://", "http:"},
+                    TypedOrigin{"BlankBeforeSlash", "lab.vandreth.test /", "https://lab.vandreth.test "}),
     RowName());
 
 }  // namespace
