@@ -16,6 +16,7 @@
 #include "Responsiveness.h"
 #include "ServiceAnswers.h"
 #include "StartupSteps.h"
+#include "WindowIds.h"
 
 #include <windows.h>
 
@@ -35,10 +36,7 @@ namespace {
 using test::LoopbackServer;
 using test::ScriptedReply;
 
-constexpr const char* kClientClass = "VandrethClientWindow";
 constexpr const char* kFloorClass = "VandrethBenchFloorWindow";
-constexpr int kRefreshButton = 1005;
-constexpr int kStatusLine = 1019;
 constexpr const char* kUnlinkedStatus = "Ready to link your Vandreth account.";
 constexpr const char* kLinkedStatus = "Checking linked Vandreth session...";
 constexpr const char* kRefreshingStatus = "Refreshing your Vandreth projects...";
@@ -208,7 +206,7 @@ RefreshSession refreshSession(const std::wstring& client, LoopbackServer& server
     state.write(server.origin(), true);
 
     auto child = ChildProcess::start(client);
-    HWND window = child ? child->waitForWindow(kClientClass, kWindowTimeoutMs) : nullptr;
+    HWND window = child ? child->waitForWindow(kWindowClass, kWindowTimeoutMs) : nullptr;
     HWND status = window != nullptr ? waitForControl(window, kStatusLine, kWindowTimeoutMs) : nullptr;
     HWND refresh = window != nullptr ? waitForControl(window, kRefreshButton, kWindowTimeoutMs) : nullptr;
     if (status == nullptr || refresh == nullptr) {
@@ -385,11 +383,11 @@ int runBenchmark(int argc, wchar_t** argv)
         StartupRun withDlls = startOnce(options->floorWithDlls, kFloorClass, 0, kFloorReady, "");
         StartupRun withControls = startOnce(options->floorWithControls, kFloorClass, kStatusLine, kFloorReady, "");
         state.write(server.origin(), false);
-        StartupRun unlinked = startOnce(options->client, kClientClass, kStatusLine, kUnlinkedStatus, "");
+        StartupRun unlinked = startOnce(options->client, kWindowClass, kStatusLine, kUnlinkedStatus, "");
         ProbeRun probe = probeOnce(options->probe);
         state.write(server.origin(), true);
         StartupRun linked =
-            startOnce(options->client, kClientClass, kStatusLine, kLinkedStatus, loadedStatus(kStartupProjects));
+            startOnce(options->client, kWindowClass, kStatusLine, kLinkedStatus, loadedStatus(kStartupProjects));
         for (const StartupRun* run : {&floor, &withDlls, &withControls, &unlinked, &linked}) {
             if (!run->ok) {
                 std::printf("  a start failed: %s\n", run->failure.c_str());

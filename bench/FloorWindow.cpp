@@ -18,7 +18,10 @@
 
 #ifdef FLOOR_WITH_CLIENT_CONTROLS
 #include "ControlStyles.h"
+#include "WindowIds.h"
 #endif
+
+namespace vandreth::bench {
 
 namespace {
 
@@ -55,43 +58,41 @@ struct ControlRow {
     int x, y, width, height, id;
 };
 
-constexpr int kStatusLineId = 1019;
-
 // The client's main window, control by control.
 constexpr ControlRow kControls[] = {
-    {0, "STATIC", "Vandreth URL", vandreth::kLabelStyle, 20, 18, 150, 20, -1},
-    {vandreth::kSunkenStyle, "EDIT", "https://vandreth.example", vandreth::kEditStyle, 20, 40, 430, 26, 1001},
-    {0, "STATIC", "Link Code", vandreth::kLabelStyle, 20, 76, 150, 20, -1},
-    {vandreth::kSunkenStyle, "EDIT", "", vandreth::kReadOnlyEditStyle, 20, 98, 430, 26, 1002},
-    {0, "BUTTON", "Generate Link Code", vandreth::kPushButtonStyle, 20, 136, 205, 30, 1003},
-    {0, "BUTTON", "Open Pairing Page", vandreth::kPushButtonStyle, 245, 136, 205, 30, 1004},
-    {0, "STATIC", "Linked Account", vandreth::kLabelStyle, 490, 18, 180, 20, -1},
-    {0, "STATIC", "Not linked yet", vandreth::kLabelStyle, 490, 44, 420, 20, 1020},
-    {0, "STATIC", "Plan: -", vandreth::kLabelStyle, 490, 70, 220, 20, 1021},
-    {0, "STATIC", "Limit: -", vandreth::kLabelStyle, 490, 96, 220, 20, 1022},
-    {0, "BUTTON", "Refresh", vandreth::kPushButtonStyle, 490, 136, 120, 30, 1005},
-    {0, "BUTTON", "Unlink", vandreth::kPushButtonStyle, 620, 136, 120, 30, 1006},
-    {0, "STATIC", "Starting...", vandreth::kLabelStyle, 20, 182, 1020, 20, kStatusLineId},
-    {0, "STATIC", "Your Vandreth Projects", vandreth::kLabelStyle, 20, 220, 220, 20, -1},
-    {vandreth::kSunkenStyle, "LISTBOX", "", vandreth::kListStyle, 20, 246, 500, 360, 1007},
-    {0, "BUTTON", "Open Selected Project", vandreth::kPushButtonStyle, 20, 620, 220, 30, 1008},
-    {0, "STATIC", "RERI Name", vandreth::kLabelStyle, 560, 220, 140, 20, -1},
-    {vandreth::kSunkenStyle, "EDIT", "", vandreth::kEditStyle, 560, 242, 470, 26, 1009},
-    {0, "STATIC", "Description", vandreth::kLabelStyle, 560, 278, 140, 20, -1},
-    {vandreth::kSunkenStyle, "EDIT", "", vandreth::kEditStyle, 560, 300, 470, 26, 1010},
-    {0, "STATIC", "Emoji", vandreth::kLabelStyle, 560, 336, 100, 20, -1},
-    {vandreth::kSunkenStyle, "EDIT", "\xF0\x9F\x94\xA5", vandreth::kEditStyle, 560, 358, 90, 26, 1011},
-    {0, "STATIC", "Accent", vandreth::kLabelStyle, 670, 336, 100, 20, -1},
-    {vandreth::kSunkenStyle, "EDIT", "#ff8f1f", vandreth::kEditStyle, 670, 358, 150, 26, 1012},
-    {0, "STATIC", "Tags", vandreth::kLabelStyle, 840, 336, 140, 20, -1},
-    {vandreth::kSunkenStyle, "EDIT", "", vandreth::kEditStyle, 840, 358, 190, 26, 1013},
-    {0, "STATIC", "Core", vandreth::kLabelStyle, 560, 394, 100, 20, -1},
-    {0, "COMBOBOX", "", vandreth::kDropDownListStyle, 560, 416, 220, 300, 1014},
-    {0, "STATIC", "Preset", vandreth::kLabelStyle, 810, 394, 100, 20, -1},
-    {0, "COMBOBOX", "", vandreth::kDropDownListStyle, 810, 416, 220, 200, 1015},
-    {0, "BUTTON", "Show this RERI in the public recent list", vandreth::kCheckBoxStyle, 560, 462, 470, 24, 1016},
-    {0, "BUTTON", "Start this RERI in maintenance mode", vandreth::kCheckBoxStyle, 560, 492, 470, 24, 1017},
-    {0, "BUTTON", "Create RERI", vandreth::kPushButtonStyle, 560, 536, 220, 34, 1018},
+    {0, "STATIC", "Vandreth URL", kLabelStyle, 20, 18, 150, 20, kNoId},
+    {kSunkenStyle, "EDIT", "https://vandreth.example", kEditStyle, 20, 40, 430, 26, kOriginEdit},
+    {0, "STATIC", "Link Code", kLabelStyle, 20, 76, 150, 20, kNoId},
+    {kSunkenStyle, "EDIT", "", kReadOnlyEditStyle, 20, 98, 430, 26, kLinkCodeEdit},
+    {0, "BUTTON", "Generate Link Code", kPushButtonStyle, 20, 136, 205, 30, kGenerateButton},
+    {0, "BUTTON", "Open Pairing Page", kPushButtonStyle, 245, 136, 205, 30, kPairingButton},
+    {0, "STATIC", "Linked Account", kLabelStyle, 490, 18, 180, 20, kNoId},
+    {0, "STATIC", "Not linked yet", kLabelStyle, 490, 44, 420, 20, kAccountLine},
+    {0, "STATIC", "Plan: -", kLabelStyle, 490, 70, 220, 20, kPlanLine},
+    {0, "STATIC", "Limit: -", kLabelStyle, 490, 96, 220, 20, kLimitLine},
+    {0, "BUTTON", "Refresh", kPushButtonStyle, 490, 136, 120, 30, kRefreshButton},
+    {0, "BUTTON", "Unlink", kPushButtonStyle, 620, 136, 120, 30, kUnlinkButton},
+    {0, "STATIC", "Starting...", kLabelStyle, 20, 182, 1020, 20, kStatusLine},
+    {0, "STATIC", "Your Vandreth Projects", kLabelStyle, 20, 220, 220, 20, kNoId},
+    {kSunkenStyle, "LISTBOX", "", kListStyle, 20, 246, 500, 360, kProjectList},
+    {0, "BUTTON", "Open Selected Project", kPushButtonStyle, 20, 620, 220, 30, kOpenProjectButton},
+    {0, "STATIC", "RERI Name", kLabelStyle, 560, 220, 140, 20, kNoId},
+    {kSunkenStyle, "EDIT", "", kEditStyle, 560, 242, 470, 26, kNameEdit},
+    {0, "STATIC", "Description", kLabelStyle, 560, 278, 140, 20, kNoId},
+    {kSunkenStyle, "EDIT", "", kEditStyle, 560, 300, 470, 26, kDescriptionEdit},
+    {0, "STATIC", "Emoji", kLabelStyle, 560, 336, 100, 20, kNoId},
+    {kSunkenStyle, "EDIT", "\xF0\x9F\x94\xA5", kEditStyle, 560, 358, 90, 26, kEmojiEdit},
+    {0, "STATIC", "Accent", kLabelStyle, 670, 336, 100, 20, kNoId},
+    {kSunkenStyle, "EDIT", "#ff8f1f", kEditStyle, 670, 358, 150, 26, kAccentEdit},
+    {0, "STATIC", "Tags", kLabelStyle, 840, 336, 140, 20, kNoId},
+    {kSunkenStyle, "EDIT", "", kEditStyle, 840, 358, 190, 26, kTagsEdit},
+    {0, "STATIC", "Core", kLabelStyle, 560, 394, 100, 20, kNoId},
+    {0, "COMBOBOX", "", kDropDownListStyle, 560, 416, 220, 300, kCoreCombo},
+    {0, "STATIC", "Preset", kLabelStyle, 810, 394, 100, 20, kNoId},
+    {0, "COMBOBOX", "", kDropDownListStyle, 810, 416, 220, 200, kPresetCombo},
+    {0, "BUTTON", "Show this RERI in the public recent list", kCheckBoxStyle, 560, 462, 470, 24, kPublicListingCheck},
+    {0, "BUTTON", "Start this RERI in maintenance mode", kCheckBoxStyle, 560, 492, 470, 24, kMaintenanceCheck},
+    {0, "BUTTON", "Create RERI", kPushButtonStyle, 560, 536, 220, 34, kCreateButton},
 };
 
 // The controls in the client's font; the status line's handle.
@@ -105,7 +106,7 @@ HWND createClientControls(HWND window, HINSTANCE instance)
                                        row.height, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)),
                                        instance, nullptr);
         SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-        if (row.id == kStatusLineId) {
+        if (row.id == kStatusLine) {
             statusLine = control;
         }
     }
@@ -115,7 +116,7 @@ HWND createClientControls(HWND window, HINSTANCE instance)
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
+int runFloorWindow(HINSTANCE instance, int showCommand)
 {
 #if defined(FLOOR_WITH_CLIENT_DLLS) || defined(FLOOR_WITH_CLIENT_CONTROLS)
     touchClientDlls();
@@ -149,4 +150,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
         DispatchMessageA(&message);
     }
     return static_cast<int>(message.wParam);
+}
+
+}  // namespace vandreth::bench
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
+{
+    return vandreth::bench::runFloorWindow(instance, showCommand);
 }

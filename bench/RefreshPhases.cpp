@@ -8,6 +8,7 @@
 #include "HttpClient.h"
 #include "TextHelpers.h"
 #include "VandrethWinApp.h"
+#include "WindowIds.h"
 
 #include <windows.h>
 
@@ -24,9 +25,10 @@ namespace vandreth::bench {
 
 namespace {
 
-constexpr const char* kClientClass = "VandrethClientWindow";
 constexpr const char* kReplicaClass = "VandrethBenchListParent";
-constexpr int kStatusLineId = 1019;
+// Posted to a message-only window of this program when a worker's hand-over is timed: the
+// benchmark's own message, unrelated to the client's kAsyncMessage.
+constexpr UINT kHandOverMessage = WM_APP + 7;
 // The project list as the main window makes it: style, extended style, place and font.
 constexpr DWORD kListStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY;
 
@@ -44,11 +46,11 @@ public:
     {
         const double deadline = nowMs() + 20000;
         while (window_ == nullptr && nowMs() < deadline) {
-            window_ = findProcessWindow(GetCurrentProcessId(), kClientClass);
+            window_ = findProcessWindow(GetCurrentProcessId(), kWindowClass);
             Sleep(1);
         }
         if (window_ != nullptr) {
-            status_ = waitForControl(window_, kStatusLineId, 10000);
+            status_ = waitForControl(window_, kStatusLine, 10000);
         }
     }
     ~InProcessClient()
@@ -207,7 +209,7 @@ public:
                              : nullptr;
         const DWORD style = variant == FillVariant::OwnerData ? kListStyle | LBS_NODATA | LBS_OWNERDRAWFIXED : kListStyle;
         list_ = CreateWindowExA(WS_EX_CLIENTEDGE, "LISTBOX", "", style, 20, 246, 500, 360, parent_,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(1007)), GetModuleHandleW(nullptr), nullptr);
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProjectList)), GetModuleHandleW(nullptr), nullptr);
         SendMessageA(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
         ShowWindow(parent_, SW_SHOWNOACTIVATE);
         UpdateWindow(parent_);
@@ -398,9 +400,9 @@ void reportRefreshPhases(const PhaseSetting& setting)
                    HWND target = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                                  GetModuleHandleW(nullptr), nullptr);
                    const double start = nowMs();
-                   std::thread([target] { PostMessageA(target, WM_APP + 7, 0, 0); }).detach();
+                   std::thread([target] { PostMessageA(target, kHandOverMessage, 0, 0); }).detach();
                    MSG message{};
-                   while (GetMessageA(&message, target, 0, 0) > 0 && message.message != WM_APP + 7) {
+                   while (GetMessageA(&message, target, 0, 0) > 0 && message.message != kHandOverMessage) {
                    }
                    const double end = nowMs();
                    DestroyWindow(target);

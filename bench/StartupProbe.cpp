@@ -6,6 +6,7 @@
 // to standard output.
 
 #include "VandrethWinApp.h"
+#include "WindowIds.h"
 
 #include <commctrl.h>
 #include <windows.h>
@@ -20,7 +21,7 @@ constexpr std::array<const char*, kSteps> kStepNames{"entry",         "common-co
                                                      "first-control", "last-control",    "activated"};
 
 // Create RERI, the last control the main window makes.
-constexpr INT_PTR kLastControlId = 1018;
+constexpr INT_PTR kLastControlId = vandreth::kCreateButton;
 
 std::array<double, kSteps> stepTimes{};
 HWND mainWindow = nullptr;

@@ -2,6 +2,7 @@
 
 #include "ChildProcess.h"
 #include "Clock.h"
+#include "WindowIds.h"
 
 #include <windows.h>
 
@@ -13,8 +14,6 @@ namespace vandreth::bench {
 
 namespace {
 
-constexpr const char* kClientClass = "VandrethClientWindow";
-constexpr int kStatusLine = 1019;
 constexpr const char* kUnlinkedStatus = "Ready to link your Vandreth account.";
 constexpr double kTimeoutMs = 30000;
 
@@ -74,7 +73,7 @@ ProbeRun probeOnce(const std::wstring& probe)
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     auto child = ChildProcess::start(probe, writeEnd);
     CloseHandle(writeEnd);
-    HWND window = child ? child->waitForWindow(kClientClass, kTimeoutMs) : nullptr;
+    HWND window = child ? child->waitForWindow(kWindowClass, kTimeoutMs) : nullptr;
     HWND status = window != nullptr ? waitForControl(window, kStatusLine, kTimeoutMs) : nullptr;
     const auto shown = status != nullptr ? waitForText(status, kUnlinkedStatus, kTimeoutMs) : std::nullopt;
     // The probe reports once it has ended.
