@@ -552,12 +552,11 @@ int runBenchmark(int argc, wchar_t** argv)
     }
     std::printf("\n");
 
-    // 5. Where a refresh of the largest list spends its time.
-    std::printf("5. Where a refresh of %zu projects spends its time, step by step inside this program,\n"
-                "   on the client's own code where it can be called and replays of its window messages\n",
-                kProjectCounts[2]);
+    // 5. Where a refresh of the largest list spends its time, and 6. the experiments beside it.
     state.write(server.origin(), false);
-    reportRefreshPhases(PhaseSetting{server.origin(), kToken, kProjectCounts[2], runs});
+    RefreshPhases phases(PhaseSetting{server.origin(), kProjectCounts[2], runs});
+    phases.reportWhereARefreshGoes();
+    phases.reportExperiments();
 
     return complete ? 0 : 1;
 }
