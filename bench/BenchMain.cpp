@@ -209,7 +209,7 @@ RefreshFigures measureRefreshes(const Options& options, LoopbackServer& server, 
 {
     RefreshFigures figures;
     // WinHTTP's first request in this process sets it up; no floor should pay for that.
-    fetchBody(L"127.0.0.1", server.port(), kInstancesPathWide, kToken);
+    fetchProjectList(server.port());
     for (const std::size_t count : kProjectCounts) {
         figures.sessions.push_back(
             refreshSession(options.client, server, state, count, options.runs, count == kLargestCount));

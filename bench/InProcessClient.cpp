@@ -20,11 +20,7 @@ InProcessClient::InProcessClient()
           app.run(GetModuleHandleW(nullptr), SW_SHOWNOACTIVATE);
       })
 {
-    const double deadline = nowMs() + 20000;
-    while (window_ == nullptr && nowMs() < deadline) {
-        window_ = findProcessWindow(GetCurrentProcessId(), kWindowClass);
-        Sleep(1);
-    }
+    window_ = waitForProcessWindow(GetCurrentProcessId(), kWindowClass, 20000);
     if (window_ != nullptr) {
         status_ = waitForControl(window_, kStatusLine, 10000);
     }

@@ -193,7 +193,7 @@ void RefreshPhases::reportWhereARefreshGoes()
     std::printf("5. Where a refresh of %zu projects spends its time, step by step inside this program,\n"
                 "   on the client's own code where it can be called and replays of its window messages\n",
                 setting_.count);
-    measured_->body = fetchBody(L"127.0.0.1", portOf(setting_.origin), kInstancesPathWide, kToken);
+    measured_->body = fetchProjectList(portOf(setting_.origin));
     measured_->answer = nlohmann::json::parse(measured_->body.bytes);
     std::printf("    answer: %zu projects, %.2f MB\n", setting_.count,
                 static_cast<double>(measured_->body.bytes.size()) / 1e6);
@@ -214,7 +214,7 @@ void RefreshPhases::printWorkerThreadSteps() const
     const HttpClient client;
     for (int run = 0; run < setting_.runs; ++run) {
         double start = nowMs();
-        fetchBody(L"127.0.0.1", port, kInstancesPathWide, kToken);
+        fetchProjectList(port);
         gets.push_back(nowMs() - start);
         {
             start = nowMs();

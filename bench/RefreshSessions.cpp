@@ -40,7 +40,7 @@ RefreshControls waitForRefreshControls(const ChildProcess& child)
 std::optional<double> floorRefresh(INTERNET_PORT port, std::size_t count)
 {
     const double start = nowMs();
-    const FetchedBody body = fetchBody(L"127.0.0.1", port, kInstancesPathWide, kToken);
+    const FetchedBody body = fetchProjectList(port);
     if (!body.ok || body.status != 200) {
         return std::nullopt;
     }
