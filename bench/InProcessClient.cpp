@@ -2,11 +2,10 @@
 
 #include "AppTypes.h"
 #include "ChildProcess.h"
+#include "ClientLook.h"
 #include "Clock.h"
 #include "VandrethWinApp.h"
 #include "WindowIds.h"
-
-#include <commctrl.h>
 
 #include <memory>
 
@@ -14,8 +13,7 @@ namespace vandreth::bench {
 
 InProcessClient::InProcessClient()
     : thread_([] {
-          INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
-          InitCommonControlsEx(&controls);
+          initCommonControlsAsTheClient();
           VandrethWinApp app;
           app.run(GetModuleHandleW(nullptr), SW_SHOWNOACTIVATE);
       })

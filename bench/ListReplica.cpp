@@ -1,16 +1,15 @@
 #include "ListReplica.h"
 
+#include "ClientLook.h"
 #include "Clock.h"
 #include "TextHelpers.h"
-#include "WindowIds.h"
 
 namespace vandreth::bench {
 
 namespace {
 
 constexpr const char* kReplicaClass = "VandrethBenchListParent";
-// The project list as the main window makes it: style, extended style, place and font.
-constexpr DWORD kListStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY;
+constexpr const ControlRow& kProjectListRow = clientControl(kProjectList);
 
 }  // namespace
 
@@ -25,15 +24,16 @@ ListReplica::ListReplica(FillVariant variant, const std::vector<std::string>& li
         windowClass.lpszClassName = kReplicaClass;
         return RegisterClassExA(&windowClass) != 0;
     }();
-    font_ = CreateFontA(-18, 0, 0, 0, FW_MEDIUM, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                        CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Segoe UI");
+    font_ = createClientFont();
     parent_ = registered ? CreateWindowExA(0, kReplicaClass, "List replica", WS_OVERLAPPED | WS_CAPTION, CW_USEDEFAULT,
-                                           CW_USEDEFAULT, 1080, 760, nullptr, nullptr, GetModuleHandleW(nullptr), this)
+                                           CW_USEDEFAULT, kClientWidth, kClientHeight, nullptr, nullptr,
+                                           GetModuleHandleW(nullptr), this)
                          : nullptr;
-    const DWORD style = variant == FillVariant::OwnerData ? kListStyle | LBS_NODATA | LBS_OWNERDRAWFIXED : kListStyle;
-    list_ = CreateWindowExA(WS_EX_CLIENTEDGE, "LISTBOX", "", style, 20, 246, 500, 360, parent_,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProjectList)), GetModuleHandleW(nullptr),
-                            nullptr);
+    const ControlRow& row = kProjectListRow;
+    const DWORD ownerData = variant == FillVariant::OwnerData ? LBS_NODATA | LBS_OWNERDRAWFIXED : 0;
+    list_ = CreateWindowExA(row.exStyle, row.className, row.text, row.style | ownerData, row.x, row.y, row.width,
+                            row.height, parent_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)),
+                            GetModuleHandleW(nullptr), nullptr);
     SendMessageA(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
     ShowWindow(parent_, SW_SHOWNOACTIVATE);
     UpdateWindow(parent_);
