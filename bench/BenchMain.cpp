@@ -9,7 +9,6 @@
 //
 // The floors and the start-up probe are found next to this program.
 
-#include "ChildProcess.h"
 #include "Clock.h"
 #include "DriverSetting.h"
 #include "FloorRequest.h"
@@ -294,7 +293,8 @@ bool printRefreshResponsiveness(const RefreshFigures& refreshes, const Summary& 
 // False when something could not be measured.
 bool reportResponsiveness(const StartupFigures& starts, const RefreshFigures& refreshes)
 {
-    // While it idles, the bare window answers as fast as a window can.
+    // The bare window's longest round trip once its loop runs: what a window that does nothing
+    // costs, the floor for every figure not taken during a start.
     const Summary floorIdle = summaryOf(starts.floor, [](const StartupRun& run) { return run.afterwards; });
     std::printf("3. Responsiveness: longest round trip of WM_NULL (SendMessageTimeout every 10 ms);\n"
                 "   the median of the runs' longest, the least and greatest of them in brackets\n"
