@@ -47,15 +47,7 @@ ChildProcess::~ChildProcess()
 
 HWND ChildProcess::waitForWindow(const char* className, double timeoutMs) const
 {
-    const double deadline = nowMs() + timeoutMs;
-    for (;;) {
-        if (HWND window = findProcessWindow(id_, className)) {
-            return window;
-        }
-        if (nowMs() > deadline || WaitForSingleObject(process_, 1) != WAIT_TIMEOUT) {
-            return nullptr;
-        }
-    }
+    return waitForProcessWindow(id_, className, timeoutMs, process_);
 }
 
 MemoryFigures ChildProcess::memory() const
@@ -81,6 +73,9 @@ std::optional<DWORD> ChildProcess::close(HWND window, DWORD timeoutMs)
     return exitCode;
 }
 
+namespace {
+
+// The process's top-level window of this class, or null.
 HWND findProcessWindow(DWORD processId, const char* className)
 {
     HWND candidate = nullptr;
@@ -92,6 +87,31 @@ HWND findProcessWindow(DWORD processId, const char* className)
         }
     }
     return nullptr;
+}
+
+// Waits about a millisecond; false when `process` is given and has ended.
+bool stillRunningAfterAWhile(HANDLE process)
+{
+    if (process == nullptr) {
+        Sleep(1);
+        return true;
+    }
+    return WaitForSingleObject(process, 1) == WAIT_TIMEOUT;
+}
+
+}  // namespace
+
+HWND waitForProcessWindow(DWORD processId, const char* className, double timeoutMs, HANDLE process)
+{
+    const double deadline = nowMs() + timeoutMs;
+    for (;;) {
+        if (HWND window = findProcessWindow(processId, className)) {
+            return window;
+        }
+        if (nowMs() > deadline || !stillRunningAfterAWhile(process)) {
+            return nullptr;
+        }
+    }
 }
 
 std::string windowText(HWND window)

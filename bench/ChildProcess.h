@@ -49,8 +49,9 @@ private:
     double startedAt_ = 0;
 };
 
-// The top-level window of this class that belongs to the process, or null.
-HWND findProcessWindow(DWORD processId, const char* className);
+// The process's top-level window of this class, once there is one, polled about once a
+// millisecond; null when `timeoutMs` runs out or, when `process` is given, that process ends first.
+HWND waitForProcessWindow(DWORD processId, const char* className, double timeoutMs, HANDLE process = nullptr);
 
 // A window's text. For a window of another process this reads what the system keeps for it and
 // sends nothing, so it neither waits for nor disturbs that process's window thread.

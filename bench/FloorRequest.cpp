@@ -1,5 +1,7 @@
 #include "FloorRequest.h"
 
+#include "DriverSetting.h"
+
 #include <memory>
 #include <type_traits>
 
@@ -11,8 +13,6 @@ struct HandleCloser {
     void operator()(HINTERNET handle) const { WinHttpCloseHandle(handle); }
 };
 using Handle = std::unique_ptr<std::remove_pointer_t<HINTERNET>, HandleCloser>;
-
-}  // namespace
 
 FetchedBody fetchBody(const std::wstring& host, INTERNET_PORT port, const std::wstring& path, const std::string& token)
 {
@@ -53,6 +53,13 @@ FetchedBody fetchBody(const std::wstring& host, INTERNET_PORT port, const std::w
     }
     fetched.ok = true;
     return fetched;
+}
+
+}  // namespace
+
+FetchedBody fetchProjectList(INTERNET_PORT port)
+{
+    return fetchBody(L"127.0.0.1", port, kInstancesPathWide, kToken);
 }
 
 }  // namespace vandreth::bench

@@ -15,8 +15,8 @@ struct FetchedBody {
     std::string bytes;
 };
 
-// GET `path` from http://host:port with an Accept line and the bearer token, on a session of
-// its own (as every request of the client has).
-FetchedBody fetchBody(const std::wstring& host, INTERNET_PORT port, const std::wstring& path, const std::string& token);
+// GET the project list from the stand-in service on 127.0.0.1 at `port`, with an Accept line and
+// the bearer token of a linked client, on a session of its own (as every request of the client has).
+FetchedBody fetchProjectList(INTERNET_PORT port);
 
 }  // namespace vandreth::bench

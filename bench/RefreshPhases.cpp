@@ -2,21 +2,21 @@
 
 #include "AnswerReaders.h"
 #include "AppTypes.h"
-#include "ChildProcess.h"
 #include "Clock.h"
+#include "DriverSetting.h"
 #include "FloorRequest.h"
 #include "HttpClient.h"
-#include "TextHelpers.h"
-#include "VandrethWinApp.h"
+#include "InProcessClient.h"
+#include "ListReplica.h"
+#include "RowsFromBytes.h"
 
 #include <windows.h>
-
-#include <commctrl.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -24,292 +24,105 @@ namespace vandreth::bench {
 
 namespace {
 
-constexpr const char* kClientClass = "VandrethClientWindow";
-constexpr const char* kReplicaClass = "VandrethBenchListParent";
-constexpr int kStatusLineId = 1019;
-// The project list as the main window makes it: style, extended style, place and font.
-constexpr DWORD kListStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY;
+// Posted to a message-only window of this program when a worker's hand-over is timed: the
+// benchmark's own message, unrelated to the client's kAsyncMessage.
+constexpr UINT kHandOverMessage = WM_APP + 7;
 
-// The client's main window and message loop on a thread of this process, unlinked, so that an
-// answer can be handed to its window thread and timed there exactly.
-class InProcessClient {
-public:
-    InProcessClient()
-        : thread_([] {
-              INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
-              InitCommonControlsEx(&controls);
-              VandrethWinApp app;
-              app.run(GetModuleHandleW(nullptr), SW_SHOWNOACTIVATE);
-          })
-    {
-        const double deadline = nowMs() + 20000;
-        while (window_ == nullptr && nowMs() < deadline) {
-            window_ = findProcessWindow(GetCurrentProcessId(), kClientClass);
-            Sleep(1);
-        }
-        if (window_ != nullptr) {
-            status_ = waitForControl(window_, kStatusLineId, 10000);
-        }
-    }
-    ~InProcessClient()
-    {
-        if (window_ != nullptr) {
-            PostMessageA(window_, WM_CLOSE, 0, 0);
-        }
-        thread_.join();
-    }
-    InProcessClient(const InProcessClient&) = delete;
-    InProcessClient& operator=(const InProcessClient&) = delete;
-
-    bool ready() const { return status_ != nullptr; }
-
-    // Hands over a project-list answer as a worker does, but sent rather than posted, so the
-    // call returns when the window thread has finished with it (its freeing included).
-    double deliver(nlohmann::json answer) const
-    {
-        auto result = std::make_unique<TaskResult>();
-        result->kind = TaskKind::Instances;
-        result->http.statusCode = 200;
-        result->http.json = std::move(answer);
-        const double start = nowMs();
-        SendMessageA(window_, kAsyncMessage, 0, reinterpret_cast<LPARAM>(result.release()));
-        return nowMs() - start;
-    }
-
-    std::string status() const { return windowText(status_); }
-
-private:
-    HWND window_ = nullptr;
-    HWND status_ = nullptr;
-    std::thread thread_;
+// One way of refilling the list box, with the time of each refill and of painting after it.
+struct ListFill {
+    FillVariant variant;
+    const char* name;
+    bool tookTheLines = false;
+    std::vector<double> fills{};
+    std::vector<double> paints{};
 };
 
-enum class FillVariant {
-    AsTheClient,     // the client's messages: redraw off, reset, one LB_ADDSTRING a line, select, redraw on
-    PreallocatedToo, // the same after LB_INITSTORAGE for every line and its bytes
-    WideLines,       // the same with the lines converted to UTF-16 here and sent with the wide message
-    OwnerData,       // LBS_NODATA | LBS_OWNERDRAWFIXED: the list box keeps a count, the lines stay in the program
-};
-
-// Reads the rows straight from the answer's bytes, without building the parsed answer: the
-// variant that shows what the parsed answer costs. Members other than the six strings of a
-// project are skipped; the answer is one object whose "instances" is an array of objects.
-class RowsReader : public nlohmann::json_sax<nlohmann::json> {
-public:
-    std::vector<ProjectRow> rows;
-
-    bool null() override { return true; }
-    bool boolean(bool) override { return true; }
-    bool number_integer(number_integer_t) override { return true; }
-    bool number_unsigned(number_unsigned_t) override { return true; }
-    bool number_float(number_float_t, const string_t&) override { return true; }
-    bool binary(binary_t&) override { return true; }
-    bool string(string_t& value) override
-    {
-        if (depth_ == 3 && field_ != nullptr) {
-            *field_ = std::move(value);
-        }
-        return true;
-    }
-    bool start_object(std::size_t) override
-    {
-        ++depth_;
-        if (depth_ == 3 && inInstances_) {
-            rows.emplace_back();
-        }
-        return true;
-    }
-    bool key(string_t& name) override
-    {
-        if (depth_ == 1) {
-            instancesNext_ = name == "instances";
-        } else if (depth_ == 3 && inInstances_) {
-            field_ = fieldNamed(rows.back(), name);
-        }
-        return true;
-    }
-    bool end_object() override
-    {
-        --depth_;
-        field_ = nullptr;
-        return true;
-    }
-    bool start_array(std::size_t) override
-    {
-        ++depth_;
-        inInstances_ = depth_ == 2 && instancesNext_;
-        return true;
-    }
-    bool end_array() override
-    {
-        if (depth_ == 2) {
-            inInstances_ = false;
-        }
-        --depth_;
-        return true;
-    }
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
-
-private:
-    static std::string* fieldNamed(ProjectRow& row, const std::string& name)
-    {
-        if (name == "core_label") {
-            return &row.coreLabel;
-        }
-        if (name == "display_name") {
-            return &row.displayName;
-        }
-        if (name == "manage_url") {
-            return &row.manageUrl;
-        }
-        if (name == "public_url") {
-            return &row.publicUrl;
-        }
-        if (name == "slug") {
-            return &row.slug;
-        }
-        return name == "status" ? &row.status : nullptr;
-    }
-
-    int depth_ = 0;
-    bool instancesNext_ = false;
-    bool inInstances_ = false;
-    std::string* field_ = nullptr;
-};
-
-std::vector<ProjectRow> rowsStraightFromBytes(const std::string& bytes)
+INTERNET_PORT portOf(const std::string& origin)
 {
-    RowsReader reader;
-    nlohmann::json::sax_parse(bytes, &reader);
-    return std::move(reader.rows);
+    return static_cast<INTERNET_PORT>(std::stoi(origin.substr(origin.rfind(':') + 1)));
 }
 
-// A window of the main window's size that holds one list box placed and styled as the client's
-// project list, on this thread.
-class ListReplica {
-public:
-    ListReplica(FillVariant variant, const std::vector<std::string>& lines) : variant_(variant), lines_(lines)
-    {
-        static const bool registered = [] {
-            WNDCLASSEXA windowClass{};
-            windowClass.cbSize = sizeof(windowClass);
-            windowClass.lpfnWndProc = parentProc;
-            windowClass.hInstance = GetModuleHandleW(nullptr);
-            windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
-            windowClass.lpszClassName = kReplicaClass;
-            return RegisterClassExA(&windowClass) != 0;
-        }();
-        font_ = CreateFontA(-18, 0, 0, 0, FW_MEDIUM, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                            CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Segoe UI");
-        parent_ = registered ? CreateWindowExA(0, kReplicaClass, "List replica", WS_OVERLAPPED | WS_CAPTION,
-                                               CW_USEDEFAULT, CW_USEDEFAULT, 1080, 760, nullptr, nullptr,
-                                               GetModuleHandleW(nullptr), this)
-                             : nullptr;
-        const DWORD style = variant == FillVariant::OwnerData ? kListStyle | LBS_NODATA | LBS_OWNERDRAWFIXED : kListStyle;
-        list_ = CreateWindowExA(WS_EX_CLIENTEDGE, "LISTBOX", "", style, 20, 246, 500, 360, parent_,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(1007)), GetModuleHandleW(nullptr), nullptr);
-        SendMessageA(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
-        ShowWindow(parent_, SW_SHOWNOACTIVATE);
-        UpdateWindow(parent_);
+// Runs `step` `runs` times and summarises its times.
+Summary timed(int runs, const std::function<double()>& step)
+{
+    std::vector<double> times;
+    for (int run = 0; run < runs; ++run) {
+        times.push_back(step());
     }
-    ~ListReplica()
-    {
-        DestroyWindow(parent_);
-        DeleteObject(font_);
+    return summarize(std::move(times));
+}
+
+void printPhase(const char* name, const Summary& summary)
+{
+    std::printf("    %-68s %9.1f ms  (%.1f to %.1f)\n", name, summary.median, summary.min, summary.max);
+}
+
+void printMegabytes(const char* name, double megabytes)
+{
+    std::printf("    %-68s %9.1f MB\n", name, megabytes);
+}
+
+// A worker's hand-over of its result, as a task's, to a window of this thread: from the
+// thread's start until the window thread has the message.
+double timeWorkerHandOver()
+{
+    HWND target =
+        CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr);
+    const double start = nowMs();
+    std::thread([target] { PostMessageA(target, kHandOverMessage, 0, 0); }).detach();
+    MSG message{};
+    while (GetMessageA(&message, target, 0, 0) > 0 && message.message != kHandOverMessage) {
     }
-    ListReplica(const ListReplica&) = delete;
-    ListReplica& operator=(const ListReplica&) = delete;
+    const double end = nowMs();
+    DestroyWindow(target);
+    return end - start;
+}
 
-    bool ready() const { return list_ != nullptr; }
-
-    // Refills the list from `lines_`; its time, then the time of painting what is visible.
-    std::pair<double, double> refill() const
-    {
-        const double start = nowMs();
-        SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
-        SendMessageA(list_, LB_RESETCONTENT, 0, 0);
-        switch (variant_) {
-        case FillVariant::AsTheClient:
-            addLines();
-            break;
-        case FillVariant::PreallocatedToo: {
-            std::size_t bytes = 0;
-            for (const std::string& line : lines_) {
-                bytes += line.size() + 1;
-            }
-            SendMessageA(list_, LB_INITSTORAGE, lines_.size(), static_cast<LPARAM>(bytes));
-            addLines();
-            break;
-        }
-        case FillVariant::WideLines:
-            for (const std::string& line : lines_) {
-                const std::wstring wide = widen(line);
-                SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
-            }
-            break;
-        case FillVariant::OwnerData:
-            SendMessageA(list_, LB_SETCOUNT, lines_.size(), 0);
-            break;
-        }
-        if (!lines_.empty()) {
-            SendMessageA(list_, LB_SETCURSEL, 0, 0);
-        }
-        SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(list_, nullptr, TRUE);
-        const double filled = nowMs();
-        UpdateWindow(list_);
-        return {filled - start, nowMs() - filled};
+// Every way refills a list box of its own in each run, in turn, so that a busy moment of the
+// machine falls on all of them.
+std::vector<ListFill> timeListFills(const std::vector<std::string>& lines, int runs)
+{
+    std::vector<ListFill> fills{
+        {FillVariant::AsTheClient, "  refilling the list box (the client's messages, replayed)"},
+        {FillVariant::PreallocatedToo, "LB_INITSTORAGE first, then the same messages"},
+        {FillVariant::WideLines, "lines widened here, sent as LB_ADDSTRING to the wide list"},
+        {FillVariant::OwnerData, "owner-data list (LBS_NODATA): LB_SETCOUNT only"},
+    };
+    std::vector<std::unique_ptr<ListReplica>> replicas;
+    for (const ListFill& fill : fills) {
+        replicas.push_back(std::make_unique<ListReplica>(fill.variant, lines));
+        replicas.back()->refill();
     }
-
-    std::size_t count() const { return static_cast<std::size_t>(SendMessageA(list_, LB_GETCOUNT, 0, 0)); }
-
-private:
-    void addLines() const
-    {
-        for (const std::string& line : lines_) {
-            SendMessageA(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    for (int run = 0; run < runs; ++run) {
+        for (std::size_t i = 0; i < fills.size(); ++i) {
+            const auto [filled, painted] = replicas[i]->refill();
+            fills[i].fills.push_back(filled);
+            fills[i].paints.push_back(painted);
         }
     }
-
-    static LRESULT CALLBACK parentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        if (message == WM_NCCREATE) {
-            SetWindowLongPtrA(window, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
-        }
-        const auto* replica = reinterpret_cast<const ListReplica*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-        if (message == WM_DRAWITEM && replica != nullptr) {
-            replica->drawLine(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-            return TRUE;
-        }
-        if (message == WM_MEASUREITEM) {
-            reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = 24;
-            return TRUE;
-        }
-        return DefWindowProcA(window, message, wParam, lParam);
+    for (std::size_t i = 0; i < fills.size(); ++i) {
+        fills[i].tookTheLines = replicas[i]->ready() && replicas[i]->count() == lines.size();
     }
+    return fills;
+}
 
-    void drawLine(const DRAWITEMSTRUCT& item) const
-    {
-        if (item.itemID >= lines_.size()) {
-            return;
-        }
-        const bool selected = (item.itemState & ODS_SELECTED) != 0;
-        FillRect(item.hDC, &item.rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
-        SetBkMode(item.hDC, TRANSPARENT);
-        SetTextColor(item.hDC, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
-        RECT area = item.rcItem;
-        const std::string& line = lines_[item.itemID];
-        DrawTextA(item.hDC, line.c_str(), static_cast<int>(line.size()), &area,
-                  DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+// The fill's time, then the painting's when `paintName` is given.
+void printFill(const std::vector<ListFill>& fills, FillVariant variant, const char* paintName)
+{
+    const auto fill =
+        std::find_if(fills.begin(), fills.end(), [&](const ListFill& one) { return one.variant == variant; });
+    if (fill == fills.end()) {
+        return;
     }
-
-    FillVariant variant_;
-    const std::vector<std::string>& lines_;
-    HFONT font_ = nullptr;
-    HWND parent_ = nullptr;
-    HWND list_ = nullptr;
-};
+    if (!fill->tookTheLines) {
+        std::printf("    %s: the list box did not take the lines\n", fill->name);
+        return;
+    }
+    printPhase(fill->name, summarize(fill->fills));
+    if (paintName != nullptr) {
+        printPhase(paintName, summarize(fill->paints));
+    }
+}
 
 // Bytes in use in all heaps of this process (the C runtime's and the system's), block by block.
 std::size_t heapBytesInUse()
@@ -332,180 +145,176 @@ std::size_t heapBytesInUse()
     return total;
 }
 
+double megabytesBetween(std::size_t before, std::size_t after)
+{
+    return (static_cast<double>(after) - static_cast<double>(before)) / (1024.0 * 1024.0);
+}
+
 // The heap megabytes that what `make` returns holds.
 template <typename Make>
 double heapMegabytesOf(Make make)
 {
     const std::size_t before = heapBytesInUse();
     const auto kept = make();
-    const std::size_t after = heapBytesInUse();
-    return (static_cast<double>(after) - static_cast<double>(before)) / (1024.0 * 1024.0);
+    return megabytesBetween(before, heapBytesInUse());
 }
 
-// Runs `step` `runs` times and summarises its times.
-Summary timed(int runs, const std::function<double()>& step)
+bool sameRows(const std::vector<ProjectRow>& some, const std::vector<ProjectRow>& others)
 {
-    std::vector<double> times;
-    for (int run = 0; run < runs; ++run) {
-        times.push_back(step());
-    }
-    return summarize(std::move(times));
-}
-
-void printPhase(const char* name, const Summary& summary)
-{
-    std::printf("    %-68s %9.1f ms  (%.1f to %.1f)\n", name, summary.median, summary.min, summary.max);
+    const auto sameRow = [](const ProjectRow& a, const ProjectRow& b) {
+        return a.coreLabel == b.coreLabel && a.displayName == b.displayName && a.manageUrl == b.manageUrl &&
+               a.publicUrl == b.publicUrl && a.slug == b.slug && a.status == b.status;
+    };
+    return std::equal(some.begin(), some.end(), others.begin(), others.end(), sameRow);
 }
 
 }  // namespace
 
-void reportRefreshPhases(const PhaseSetting& setting)
+// What the section on where a refresh goes measured and keeps for the experiments, and the
+// client's window in this process, which stays up until both sections are done.
+struct RefreshPhases::Measured {
+    FetchedBody body;
+    nlohmann::json answer;
+    std::optional<InProcessClient> client;
+    std::vector<ProjectRow> rows;    // as the client reads them
+    std::vector<std::string> lines;  // as the client shows them
+    std::vector<ListFill> fills;     // the client's way and the experiments', timed in turn
+};
+
+RefreshPhases::RefreshPhases(PhaseSetting setting)
+    : setting_(std::move(setting)), measured_(std::make_unique<Measured>())
 {
-    const std::size_t portAt = setting.origin.rfind(':');
-    const std::wstring host = L"127.0.0.1";
-    const auto port = static_cast<INTERNET_PORT>(std::stoi(setting.origin.substr(portAt + 1)));
-    const std::string url = setting.origin + "/api/pc/instances";
-    const int runs = setting.runs;
+}
 
-    const FetchedBody body = fetchBody(host, port, L"/api/pc/instances", setting.token);
-    const nlohmann::json answer = nlohmann::json::parse(body.bytes);
-    std::printf("    answer: %zu projects, %.2f MB\n", setting.count, static_cast<double>(body.bytes.size()) / 1e6);
+RefreshPhases::~RefreshPhases() = default;
 
+void RefreshPhases::reportWhereARefreshGoes()
+{
+    std::printf("5. Where a refresh of %zu projects spends its time, step by step inside this program,\n"
+                "   on the client's own code where it can be called and replays of its window messages\n",
+                setting_.count);
+    measured_->body = fetchProjectList(portOf(setting_.origin));
+    measured_->answer = nlohmann::json::parse(measured_->body.bytes);
+    std::printf("    answer: %zu projects, %.2f MB\n", setting_.count,
+                static_cast<double>(measured_->body.bytes.size()) / 1e6);
+    printWorkerThreadSteps();
+    printWindowThreadSteps();
+    std::printf("\n");
+}
+
+void RefreshPhases::printWorkerThreadSteps() const
+{
+    const std::string& bytes = measured_->body.bytes;
+    const INTERNET_PORT port = portOf(setting_.origin);
+    const std::string url = setting_.origin + kInstancesPath;
     // The three are taken in turn in each run, so that a busy moment of the machine falls on all.
     std::vector<double> gets;
     std::vector<double> parses;
     std::vector<double> requests;
     const HttpClient client;
-    for (int run = 0; run < runs; ++run) {
+    for (int run = 0; run < setting_.runs; ++run) {
         double start = nowMs();
-        fetchBody(host, port, L"/api/pc/instances", setting.token);
+        fetchProjectList(port);
         gets.push_back(nowMs() - start);
         {
             start = nowMs();
-            const nlohmann::json parsed = nlohmann::json::parse(body.bytes);
+            const nlohmann::json parsed = nlohmann::json::parse(bytes);
             parses.push_back(nowMs() - start);
         }
         start = nowMs();
-        const HttpResult result = client.request("GET", url, {}, setting.token);
+        const HttpResult result = client.request("GET", url, {}, kToken);
         requests.push_back(nowMs() - start);
     }
     std::printf("  on the worker thread (no window waits for it):\n");
     printPhase("WinHTTP GET of the whole body (the floor's request)", summarize(gets));
     printPhase("nlohmann::json::parse of the body", summarize(parses));
     printPhase("the client's HttpClient::request (GET, read, parse)", summarize(requests));
-    printPhase("a worker thread started and its message handled", timed(runs, [&] {
-                   // The same hand-over as a task's, to a window of this thread.
-                   HWND target = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                                 GetModuleHandleW(nullptr), nullptr);
-                   const double start = nowMs();
-                   std::thread([target] { PostMessageA(target, WM_APP + 7, 0, 0); }).detach();
-                   MSG message{};
-                   while (GetMessageA(&message, target, 0, 0) > 0 && message.message != WM_APP + 7) {
-                   }
-                   const double end = nowMs();
-                   DestroyWindow(target);
-                   return end - start;
-               }));
+    printPhase("a worker thread started and its message handled", timed(setting_.runs, timeWorkerHandOver));
+}
 
+void RefreshPhases::printWindowThreadSteps()
+{
+    Measured& measured = *measured_;
     std::printf("  on the window thread (the window answers nothing meanwhile):\n");
-    const InProcessClient inProcess;
-    if (!inProcess.ready()) {
-        std::printf("    the client's window did not come up in this process\n");
-        return;
-    }
-    inProcess.deliver(answer);
-    const std::string loaded = "Loaded " + std::to_string(setting.count) + " Vandreth project(s).";
-    printPhase("the client's handling of the answer (its own code, all of it)", timed(runs, [&] {
-                   nlohmann::json copy = answer;
-                   return inProcess.deliver(std::move(copy));
-               }));
-    if (inProcess.status() != loaded) {
-        std::printf("    (the client's status line says \"%s\", not \"%s\")\n", inProcess.status().c_str(), loaded.c_str());
-    }
-    std::vector<ProjectRow> rows = readProjects(answer);
-    printPhase("  reading the rows (readProjects), the old rows replaced", timed(runs, [&] {
+    printClientsHandling();
+    measured.rows = readProjects(measured.answer);
+    printPhase("  reading the rows (readProjects), the old rows replaced", timed(setting_.runs, [&] {
                    const double start = nowMs();
-                   rows = readProjects(answer);
+                   measured.rows = readProjects(measured.answer);
                    return nowMs() - start;
                }));
-    std::vector<std::string> lines;
-    lines.reserve(rows.size());
-    for (const ProjectRow& row : rows) {
-        lines.push_back(projectLine(row));
+    measured.lines.reserve(measured.rows.size());
+    for (const ProjectRow& row : measured.rows) {
+        measured.lines.push_back(projectLine(row));
     }
-    // Every variant refills its own list box in each run, in turn, so that a busy moment of the
-    // machine falls on all of them.
-    struct Fill {
-        FillVariant variant;
-        const char* name;
-        std::unique_ptr<ListReplica> replica;
-        std::vector<double> fills;
-        std::vector<double> paints;
-    };
-    std::vector<Fill> fills;
-    fills.push_back({FillVariant::AsTheClient, "  refilling the list box (the client's messages, replayed)", nullptr, {}, {}});
-    fills.push_back({FillVariant::PreallocatedToo, "LB_INITSTORAGE first, then the same messages", nullptr, {}, {}});
-    fills.push_back({FillVariant::WideLines, "lines widened here, sent as LB_ADDSTRING to the wide list", nullptr, {}, {}});
-    fills.push_back({FillVariant::OwnerData, "owner-data list (LBS_NODATA): LB_SETCOUNT only", nullptr, {}, {}});
-    for (Fill& fill : fills) {
-        fill.replica = std::make_unique<ListReplica>(fill.variant, lines);
-        fill.replica->refill();
-    }
-    for (int run = 0; run < runs; ++run) {
-        for (Fill& fill : fills) {
-            const auto [filled, painted] = fill.replica->refill();
-            fill.fills.push_back(filled);
-            fill.paints.push_back(painted);
-        }
-    }
-    const auto printFill = [&](const Fill& fill, const char* paintName) {
-        if (!fill.replica->ready() || fill.replica->count() != lines.size()) {
-            std::printf("    %s: the list box did not take the lines\n", fill.name);
-            return;
-        }
-        printPhase(fill.name, summarize(fill.fills));
-        if (paintName != nullptr) {
-            printPhase(paintName, summarize(fill.paints));
-        }
-    };
-    printFill(fills[0], "  painting the visible lines afterwards");
-    printPhase("  freeing the parsed answer", timed(runs, [&] {
-                   auto copy = std::make_unique<nlohmann::json>(answer);
+    measured.fills = timeListFills(measured.lines, setting_.runs);
+    printFill(measured.fills, FillVariant::AsTheClient, "  painting the visible lines afterwards");
+    printPhase("  freeing the parsed answer", timed(setting_.runs, [&] {
+                   auto copy = std::make_unique<nlohmann::json>(measured.answer);
                    const double start = nowMs();
                    copy.reset();
                    return nowMs() - start;
                }));
+}
 
-    std::printf("  variants (in this program only):\n");
-    printPhase("rows read straight from the bytes (nlohmann SAX, no parsed answer)", timed(runs, [&] {
+void RefreshPhases::printClientsHandling()
+{
+    Measured& measured = *measured_;
+    measured.client.emplace();
+    if (!measured.client->ready()) {
+        std::printf("    the client's window did not come up in this process\n");
+        return;
+    }
+    measured.client->deliver(measured.answer);
+    printPhase("the client's handling of the answer (its own code, all of it)", timed(setting_.runs, [&] {
+                   nlohmann::json copy = measured.answer;
+                   return measured.client->deliver(std::move(copy));
+               }));
+    const std::string loaded = loadedStatus(setting_.count);
+    if (measured.client->status() != loaded) {
+        std::printf("    (the client's status line says \"%s\", not \"%s\")\n", measured.client->status().c_str(),
+                    loaded.c_str());
+    }
+}
+
+void RefreshPhases::reportExperiments() const
+{
+    std::printf("6. Experiments (in this program only): other ways of taking a refresh's steps, on the same\n"
+                "   answer of %zu projects, and the heap bytes that the answer takes in each form\n",
+                setting_.count);
+    printOtherWays();
+    printHeapBytes();
+}
+
+void RefreshPhases::printOtherWays() const
+{
+    const Measured& measured = *measured_;
+    std::printf("  other ways of taking the same steps:\n");
+    printPhase("rows read straight from the bytes (nlohmann SAX, no parsed answer)", timed(setting_.runs, [&] {
                    const double start = nowMs();
-                   const std::vector<ProjectRow> streamed = rowsStraightFromBytes(body.bytes);
+                   const std::vector<ProjectRow> streamed = rowsStraightFromBytes(measured.body.bytes);
                    return nowMs() - start;
                }));
-    printFill(fills[1], nullptr);
-    printFill(fills[2], nullptr);
-    printFill(fills[3], "  painting its visible lines");
-    fills.clear();
+    printFill(measured.fills, FillVariant::PreallocatedToo, nullptr);
+    printFill(measured.fills, FillVariant::WideLines, nullptr);
+    printFill(measured.fills, FillVariant::OwnerData, "  painting its visible lines");
+}
 
+void RefreshPhases::printHeapBytes() const
+{
+    const Measured& measured = *measured_;
+    const std::string& bytes = measured.body.bytes;
     std::printf("  memory that the answer takes (heap bytes in use in this process, MB = 2^20 bytes):\n");
-    std::printf("    %-68s %9.1f MB\n", "the answer's bytes, as read",
-                heapMegabytesOf([&] { return std::string(body.bytes); }));
-    std::printf("    %-68s %9.1f MB\n", "the parsed answer (nlohmann::json)",
-                heapMegabytesOf([&] { return nlohmann::json::parse(body.bytes); }));
-    std::printf("    %-68s %9.1f MB\n", "the rows (readProjects)", heapMegabytesOf([&] { return readProjects(answer); }));
-    const std::vector<ProjectRow> streamed = rowsStraightFromBytes(body.bytes);
-    const auto sameRow = [](const ProjectRow& a, const ProjectRow& b) {
-        return a.coreLabel == b.coreLabel && a.displayName == b.displayName && a.manageUrl == b.manageUrl &&
-               a.publicUrl == b.publicUrl && a.slug == b.slug && a.status == b.status;
-    };
-    if (!std::equal(streamed.begin(), streamed.end(), rows.begin(), rows.end(), sameRow)) {
+    printMegabytes("the answer's bytes, as read", heapMegabytesOf([&] { return std::string(bytes); }));
+    printMegabytes("the parsed answer (nlohmann::json)", heapMegabytesOf([&] { return nlohmann::json::parse(bytes); }));
+    printMegabytes("the rows (readProjects)", heapMegabytesOf([&] { return readProjects(measured.answer); }));
+    if (!sameRows(rowsStraightFromBytes(bytes), measured.rows)) {
         std::printf("    (the rows read straight from the bytes differ from the client's)\n");
     }
-    const ListReplica emptyList(FillVariant::AsTheClient, lines);
+    const ListReplica list(FillVariant::AsTheClient, measured.lines);
     const std::size_t beforeFill = heapBytesInUse();
-    emptyList.refill();
-    std::printf("    %-68s %9.1f MB\n", "the list box's lines",
-                (static_cast<double>(heapBytesInUse()) - static_cast<double>(beforeFill)) / (1024.0 * 1024.0));
+    list.refill();
+    printMegabytes("the list box's lines", megabytesBetween(beforeFill, heapBytesInUse()));
 }
 
 }  // namespace vandreth::bench

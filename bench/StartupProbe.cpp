@@ -5,13 +5,17 @@
 // the times (milliseconds on the performance counter, the benchmark's own clock) go as one line
 // to standard output.
 
+#include "ClientLook.h"
+#include "Clock.h"
 #include "VandrethWinApp.h"
+#include "WindowIds.h"
 
-#include <commctrl.h>
 #include <windows.h>
 
 #include <array>
 #include <cstdio>
+
+namespace vandreth::bench {
 
 namespace {
 
@@ -20,20 +24,11 @@ constexpr std::array<const char*, kSteps> kStepNames{"entry",         "common-co
                                                      "first-control", "last-control",    "activated"};
 
 // Create RERI, the last control the main window makes.
-constexpr INT_PTR kLastControlId = 1018;
+constexpr INT_PTR kLastControlId = kCreateButton;
 
 std::array<double, kSteps> stepTimes{};
 HWND mainWindow = nullptr;
 int windowsCreated = 0;
-
-double nowMs()
-{
-    LARGE_INTEGER frequency{};
-    LARGE_INTEGER counter{};
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
 
 void note(Step step)
 {
@@ -77,23 +72,27 @@ void report()
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
+int runProbe(HINSTANCE instance, int showCommand)
 {
     note(Entry);
     const HHOOK hook = SetWindowsHookExA(WH_CBT, onCbt, nullptr, GetCurrentThreadId());
 
-    INITCOMMONCONTROLSEX controls{};
-    controls.dwSize = sizeof(controls);
-    controls.dwICC = ICC_STANDARD_CLASSES;
-    InitCommonControlsEx(&controls);
+    initCommonControlsAsTheClient();
     note(CommonControls);
 
     int exitCode = 0;
     {
-        vandreth::VandrethWinApp app;
+        VandrethWinApp app;
         exitCode = app.run(instance, showCommand);
     }
     UnhookWindowsHookEx(hook);
     report();
     return exitCode;
+}
+
+}  // namespace vandreth::bench
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
+{
+    return vandreth::bench::runProbe(instance, showCommand);
 }

@@ -2,6 +2,8 @@
 
 #include "ChildProcess.h"
 #include "Clock.h"
+#include "DriverSetting.h"
+#include "WindowIds.h"
 
 #include <windows.h>
 
@@ -12,11 +14,6 @@
 namespace vandreth::bench {
 
 namespace {
-
-constexpr const char* kClientClass = "VandrethClientWindow";
-constexpr int kStatusLine = 1019;
-constexpr const char* kUnlinkedStatus = "Ready to link your Vandreth account.";
-constexpr double kTimeoutMs = 30000;
 
 struct StepLabel {
     const char* step;
@@ -74,12 +71,12 @@ ProbeRun probeOnce(const std::wstring& probe)
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     auto child = ChildProcess::start(probe, writeEnd);
     CloseHandle(writeEnd);
-    HWND window = child ? child->waitForWindow(kClientClass, kTimeoutMs) : nullptr;
-    HWND status = window != nullptr ? waitForControl(window, kStatusLine, kTimeoutMs) : nullptr;
-    const auto shown = status != nullptr ? waitForText(status, kUnlinkedStatus, kTimeoutMs) : std::nullopt;
+    HWND window = child ? child->waitForWindow(kWindowClass, kWindowTimeoutMs) : nullptr;
+    HWND status = window != nullptr ? waitForControl(window, kStatusLine, kWindowTimeoutMs) : nullptr;
+    const auto shown = status != nullptr ? waitForText(status, kUnlinkedStatus, kWindowTimeoutMs) : std::nullopt;
     // The probe reports once it has ended.
-    const auto exitCode = shown ? child->close(window, 10000) : std::nullopt;
-    const std::string line = exitCode ? readLine(readEnd, nowMs() + kTimeoutMs) : std::string();
+    const auto exitCode = shown ? child->close(window, kCloseTimeoutMs) : std::nullopt;
+    const std::string line = exitCode ? readLine(readEnd, nowMs() + kWindowTimeoutMs) : std::string();
     CloseHandle(readEnd);
     if (!shown || exitCode != DWORD{0} || line.empty()) {
         run.failure = "the probe did not come up, end cleanly or report";
