@@ -147,6 +147,22 @@ TEST_F(ShellTest, OpenSelectedProjectOpensTheManagePageElseThePublicPage)
     EXPECT_EQ(openedUpTo(marker, publicOnly, mark), (std::vector<std::string>{manage, publicOnly}));
 }
 
+TEST_F(ShellTest, AProjectListThatARefreshFailedToRenewStillOpensItsPages)
+{
+    const std::string marker = uniqueMarker();
+    const std::string manage = "https://manage." + marker + ".test/arena";
+    ASSERT_TRUE(startLinked("{}", projectsAnswer({{manage, "https://" + marker + ".test/arena"}})));
+    server.replyOnce("GET", kInstancesPath, ScriptedReply::json(500, R"({"message":"Projects are unavailable."})"));
+    client.click(kRefreshButton);
+    ASSERT_TRUE(client.waitForStatus("Projects are unavailable.")) << client.text(kStatusLine);
+    const auto mark = opened.mark();
+
+    // The list still shows the project, so the project behind its line must still be there.
+    client.click(kOpenProjectButton);
+    EXPECT_EQ(openedUpTo(marker, manage, mark), std::vector<std::string>{manage});
+    EXPECT_EQ(client.text(kStatusLine), "Projects are unavailable.");
+}
+
 TEST_F(CommandsTest, RefreshWithoutATokenSendsNothing)
 {
     ASSERT_TRUE(startClient());
