@@ -17,9 +17,14 @@ install_missing_packages() {
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
+# Configures and builds the mingw preset: every target, or only the targets given.
 build_with_mingw_preset() {
   cmake --preset mingw >/dev/null
-  cmake --build --preset mingw
+  if [ $# -gt 0 ]; then
+    cmake --build --preset mingw --target "$@"
+  else
+    cmake --build --preset mingw
+  fi
 }
 
 # Wine settings for a prefix of our own; never the user's ~/.wine.

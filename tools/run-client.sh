@@ -16,7 +16,8 @@ port=${1:-0}
 
 . tools/common.sh
 install_missing_packages
-build_with_mingw_preset
+# The client alone: the tests and the benchmark take far longer to build and are not run here.
+build_with_mingw_preset VandrethClient
 
 build_dir=$here/build/mingw
 client=$build_dir/VandrethClient/VandrethClient.exe
