@@ -49,7 +49,8 @@ std::vector<ProjectRow> readProjects(const nlohmann::json& answer)
     if (const nlohmann::json* elements = arrayMember(answer, "instances")) {
         projects.reserve(elements->size());
         for (const nlohmann::json& element : *elements) {
-            projects.push_back(ProjectRow{jsonString(element, "core_label", ""), jsonString(element, "display_name", ""),
+            projects.push_back(ProjectRow{jsonString(element, "core_label", ""),
+                                          jsonString(element, "display_name", ""),
                                           jsonString(element, "manage_url", ""), jsonString(element, "public_url", ""),
                                           jsonString(element, "slug", ""), jsonString(element, "status", "")});
         }

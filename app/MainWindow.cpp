@@ -35,8 +35,10 @@ void VandrethWinApp::createUi()
     originEdit = createControl(kSunkenStyle, "EDIT", storedOrigin.c_str(), kEditStyle, 20, 40, 430, 26, kOriginEdit);
     createControl(0, "STATIC", "Link Code", kLabelStyle, 20, 76, 150, 20, kNoId);
     linkCodeEdit = createControl(kSunkenStyle, "EDIT", "", kReadOnlyEditStyle, 20, 98, 430, 26, kLinkCodeEdit);
-    generateButton = createControl(0, "BUTTON", "Generate Link Code", kPushButtonStyle, 20, 136, 205, 30, kGenerateButton);
-    pairingButton = createControl(0, "BUTTON", "Open Pairing Page", kPushButtonStyle, 245, 136, 205, 30, kPairingButton);
+    generateButton =
+        createControl(0, "BUTTON", "Generate Link Code", kPushButtonStyle, 20, 136, 205, 30, kGenerateButton);
+    pairingButton =
+        createControl(0, "BUTTON", "Open Pairing Page", kPushButtonStyle, 245, 136, 205, 30, kPairingButton);
     createControl(0, "STATIC", "Linked Account", kLabelStyle, 490, 18, 180, 20, kNoId);
     accountLine = createControl(0, "STATIC", "Not linked yet", kLabelStyle, 490, 44, 420, 20, kAccountLine);
     planLine = createControl(0, "STATIC", "Plan: -", kLabelStyle, 490, 70, 220, 20, kPlanLine);
@@ -46,7 +48,8 @@ void VandrethWinApp::createUi()
     statusLine = createControl(0, "STATIC", "Starting...", kLabelStyle, 20, 182, 1020, 20, kStatusLine);
     createControl(0, "STATIC", "Your Vandreth Projects", kLabelStyle, 20, 220, 220, 20, kNoId);
     projectList = createControl(kSunkenStyle, "LISTBOX", "", kListStyle, 20, 246, 500, 360, kProjectList);
-    openProjectButton = createControl(0, "BUTTON", "Open Selected Project", kPushButtonStyle, 20, 620, 220, 30, kOpenProjectButton);
+    openProjectButton =
+        createControl(0, "BUTTON", "Open Selected Project", kPushButtonStyle, 20, 620, 220, 30, kOpenProjectButton);
     createControl(0, "STATIC", "RERI Name", kLabelStyle, 560, 220, 140, 20, kNoId);
     nameEdit = createControl(kSunkenStyle, "EDIT", "", kEditStyle, 560, 242, 470, 26, kNameEdit);
     createControl(0, "STATIC", "Description", kLabelStyle, 560, 278, 140, 20, kNoId);
@@ -69,8 +72,8 @@ void VandrethWinApp::createUi()
     // stands in for Segoe UI.
     publicListingCheck = createControl(0, "BUTTON", "Show this RERI in the public recent list", kCheckBoxStyle, 560,
                                        462, 470, 24, kPublicListingCheck);
-    maintenanceCheck =
-        createControl(0, "BUTTON", "Start this RERI in maintenance mode", kCheckBoxStyle, 560, 492, 470, 24, kMaintenanceCheck);
+    maintenanceCheck = createControl(0, "BUTTON", "Start this RERI in maintenance mode", kCheckBoxStyle, 560, 492, 470,
+                                     24, kMaintenanceCheck);
     setChecked(publicListingCheck, true);
     createButton = createControl(0, "BUTTON", "Create RERI", kPushButtonStyle, 560, 536, 220, 34, kCreateButton);
 

@@ -38,8 +38,8 @@ FileHandle createForWriting(const std::filesystem::path& file)
 std::filesystem::path partialPath(const std::filesystem::path& path)
 {
     std::filesystem::path partial = path;
-    partial += L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetCurrentThreadId()) +
-               L".partial";
+    partial +=
+        L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetCurrentThreadId()) + L".partial";
     return partial;
 }
 
@@ -84,7 +84,8 @@ bool writeToDisk(const std::filesystem::path& file, const std::string& bytes)
 std::filesystem::path appDataDirectory()
 {
     const char* appData = std::getenv("APPDATA");
-    const std::filesystem::path base = appData != nullptr ? pathFromUtf8(appData) : std::filesystem::temp_directory_path();
+    const std::filesystem::path base =
+        appData != nullptr ? pathFromUtf8(appData) : std::filesystem::temp_directory_path();
     return base / kFolderName;
 }
 

@@ -171,8 +171,8 @@ HopAnswer sendHop(Hop& hop, const std::string& bearerToken, const HttpLimits& li
         return answer;
     }
     const std::wstring userAgent = widen(kUserAgent);
-    const WinHttpHandle session(
-        WinHttpOpen(userAgent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    const WinHttpHandle session(WinHttpOpen(userAgent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                            WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session || !setLimits(session.get(), limits)) {
         result.error = kSessionFailed;
         return answer;

@@ -12,7 +12,7 @@ namespace vandreth {
 struct UrlParts {
     bool secure = false;  // https
     std::wstring host;
-    INTERNET_PORT port = 0;  // the scheme's default port when the URL names none
+    INTERNET_PORT port = 0;   // the scheme's default port when the URL names none
     std::wstring objectName;  // path ("/" when there is none) and query
 };
 
