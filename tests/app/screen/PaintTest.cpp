@@ -110,7 +110,7 @@ TEST_F(Paint, ServiceTextsShowTheirAmpersands)
         SCOPED_TRACE(text);
         const HWND label = client.control(id);
         EXPECT_EQ(client.text(id), text);
-        const Pixels shown = paintedPixels(label);
+        const Pixels shown = printedPixels(label);
         const HFONT font = controlFont(label);
         const Pixels asIs = drawnText(font, text, shown.width(), shown.height(), kLabelFormat | DT_NOPREFIX);
         const Pixels prefixed = drawnText(font, text, shown.width(), shown.height(), kLabelFormat);

@@ -141,6 +141,15 @@ Pixels paintedPixels(HWND control)
     return surface.pixels();
 }
 
+Pixels printedPixels(HWND control)
+{
+    RECT client{};
+    GetClientRect(control, &client);
+    Surface surface(client.right, client.bottom);
+    SendMessageA(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(surface.dc()), PRF_CLIENT | PRF_ERASEBKGND);
+    return surface.pixels();
+}
+
 Pixels drawnText(HFONT font, const std::string& text, int width, int height, UINT format)
 {
     Surface surface(width, height);

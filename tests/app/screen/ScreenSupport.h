@@ -39,6 +39,10 @@ private:
 
 // The control's client area as it shows now, after it has painted itself whole.
 Pixels paintedPixels(HWND control);
+// The control's client area as the control paints it into a surface of the test's own
+// (WM_PRINTCLIENT, handled on the control's thread in one go): no other painting of the window,
+// before or after, can mix into it.
+Pixels printedPixels(HWND control);
 // `text` as DrawText draws it with `format` in `font` on a surface of the given size, in the
 // window's own colours (COLOR_WINDOWTEXT on COLOR_WINDOW).
 Pixels drawnText(HFONT font, const std::string& text, int width, int height, UINT format);
