@@ -91,6 +91,16 @@ TEST_P(RedirectedRequests, ReachNoOtherOriginAndSayWhy)
         // A create that did not happen keeps the form for another try.
         EXPECT_EQ(client.text(kNameEdit), "Forge");
     }
+    // A redirect says nothing against the token: the link stays, and the token was sent to the
+    // origin alone.
+    EXPECT_TRUE(client.enabled(kUnlinkButton));
+    EXPECT_EQ(client.close(), 0);
+    EXPECT_EQ(appData.stateBytes(), stateFileBytes(server.origin(), kDeviceId, kToken));
+    for (const RecordedRequest& request : server.requests()) {
+        if (request.header("Authorization")) {
+            EXPECT_EQ(request.header("Authorization"), std::string("Bearer ") + kToken) << request.requestLine;
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
