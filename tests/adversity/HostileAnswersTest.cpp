@@ -2,6 +2,7 @@
 // client must survive them, say something sensible, keep its other buttons working and keep
 // the state file (token and device id): none of them is the service refusing the token.
 #include "AdversityFixture.h"
+#include "CaseName.h"
 
 #include <gtest/gtest.h>
 
@@ -749,7 +750,7 @@ INSTANTIATE_TEST_SUITE_P(
                      kOneProjectLoaded, "Bearer tok-new"},
         ApprovalCase{"TokenOfWrongType", R"({"access_token":42})", "", kApprovedWithoutToken, std::nullopt},
         ApprovalCase{"NotJson", "<html><body>approved</body></html>", "", kApprovedWithoutToken, std::nullopt}),
-    [](const testing::TestParamInfo<ApprovalCase>& row) { return row.param.name; });
+    CaseName());
 
 }  // namespace
 }  // namespace vandreth::test

@@ -3,6 +3,7 @@
 // three that must be refused (self-signed, another host's name, expired). The script passes
 // the servers' ports, and that of a plain-HTTP control server that reports what each TLS
 // server has seen, in VANDRETH_TLS_PORTS as a JSON object.
+#include "CaseName.h"
 #include "ClientHarness.h"
 #include "ClientTexts.h"
 #include "HttpClient.h"
@@ -110,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CertificateCase{"SelfSigned", "self_signed", 0, kNoAnswer, "", 0},
                     CertificateCase{"OtherHostName", "wrong_host", 0, kNoAnswer, "", 0},
                     CertificateCase{"Expired", "expired", 0, kNoAnswer, "", 0}),
-    [](const testing::TestParamInfo<CertificateCase>& row) { return row.param.name; });
+    CaseName());
 
 // The trusted server redirects the account check: within its origin the request goes on over
 // TLS with the token; to plain HTTP, or to the same server under another name, nothing goes.
@@ -161,7 +162,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  kRedirectRefused, ""},
                     RedirectCase{"ToTheSameServerUnderAnotherName", "https://127.0.0.1:{tls}/api/pc/me", 302,
                                  kRedirectRefused, ""}),
-    [](const testing::TestParamInfo<RedirectCase>& row) { return row.param.name; });
+    CaseName());
 
 using HttpsClient = ServersRunning;
 

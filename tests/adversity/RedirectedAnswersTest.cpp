@@ -1,6 +1,7 @@
 // A service that answers the client's requests with a redirect to another address: nothing
 // reaches that address, the token least of all, and the status line says why nothing came.
 #include "AdversityFixture.h"
+#include "CaseName.h"
 
 #include <gtest/gtest.h>
 
@@ -99,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RedirectCase{"Refresh301", Kind::Instances, "GET", kInstancesPath, 301, 2, kRefreshButton},
                     RedirectCase{"Create307", Kind::CreateInstance, "POST", kCreatePath, 307, 1, kCreateButton},
                     RedirectCase{"LinkPoll302", Kind::LinkPoll, "GET", kLinkPollPath, 302, 1, kGenerateButton}),
-    [](const testing::TestParamInfo<RedirectCase>& row) { return row.param.name; });
+    CaseName());
 
 }  // namespace
 }  // namespace vandreth::test

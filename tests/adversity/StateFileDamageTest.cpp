@@ -2,6 +2,7 @@
 // with a usable origin and device id, and its next save must either write a valid file in the
 // client's exact layout or leave what was there untouched.
 #include "AdversityFixture.h"
+#include "CaseName.h"
 
 #include <windows.h>
 
@@ -263,7 +264,7 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"FolderInPlaceOfFile", Damage::FolderInPlaceOfFile, false, std::nullopt, Save::Untouched},
         DamageCase{"FileInPlaceOfFolder", Damage::FileInPlaceOfFolder, false, std::nullopt, Save::Untouched},
         DamageCase{"ReadOnlyFile", Damage::ReadOnlyFile, true, kDeviceId, Save::WrittenOrUntouched}),
-    [](const testing::TestParamInfo<DamageCase>& row) { return row.param.name; });
+    CaseName());
 
 // Every cut of a valid file, and every byte of it with its high bit flipped (which can never
 // leave valid JSON): each start is a fresh one, and the save at exit writes a valid file.

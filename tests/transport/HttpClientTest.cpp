@@ -2,6 +2,7 @@
 // answer (or its absence) turns into.
 #include "HttpClient.h"
 
+#include "CaseName.h"
 #include "LoopbackServer.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@ namespace vandreth {
 namespace {
 
 using nlohmann::json;
+using test::CaseName;
 using test::closedLoopbackPort;
 using test::LoopbackServer;
 using test::RecordedRequest;
@@ -26,12 +28,6 @@ constexpr const char* kFormType = "Content-Type: application/x-www-form-urlencod
 constexpr const char* kParseFailed = "Vandreth could not parse the request URL.";
 constexpr const char* kSendFailed = "Vandreth request failed before the server responded.";
 const std::string kBearer = "Authorization: Bearer ";
-
-template <typename Case>
-std::string rowName(const testing::TestParamInfo<Case>& info)
-{
-    return info.param.name;
-}
 
 bool startsWithIgnoringCase(const std::string& line, const std::string& prefix)
 {
@@ -152,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
         FramingCase{"QueryKept", "GET", "/api/pc/link/poll?code=AB%2BC&device_id=vdwin-1a", {}, "",
                     "/api/pc/link/poll?code=AB%2BC&device_id=vdwin-1a", {kAccept}, ""},
         FramingCase{"QueryWithoutPathGoesToRoot", "GET", "?code=x", {}, "", "/?code=x", {kAccept}, ""}),
-    rowName<FramingCase>);
+    CaseName());
 
 TEST(HeaderSafeToken, KeepsPrintableAsciiAndEndsAtAnyOtherByte)
 {
@@ -200,7 +196,7 @@ INSTANTIATE_TEST_SUITE_P(
                     NoResponseCase{"UnknownScheme", "ftp://127.0.0.1/api", kParseFailed},
                     NoResponseCase{"NoHost", "http://", kParseFailed},
                     NoResponseCase{"ConnectionRefused", "http://127.0.0.1:{closed}/api/pc/me", kSendFailed}),
-    rowName<NoResponseCase>);
+    CaseName());
 
 class HttpClientTest : public testing::Test {
 protected:
@@ -289,7 +285,7 @@ INSTANTIATE_TEST_SUITE_P(
                    0, json{{"x", 1}}, ""},
         AnswerCase{"BodyEndsWhenTheConnectionCloses", ScriptedReply::raw("HTTP/1.0 200 OK\r\n\r\n[true]"), 200,
                    json::array({true}), ""}),
-    rowName<AnswerCase>);
+    CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     Failure, Answer,
@@ -318,7 +314,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "Vandreth returned HTTP 400."},
         AnswerCase{"HtmlPage", htmlPage(502), 502, json::object(), "Vandreth returned HTTP 502."},
         AnswerCase{"LargeStatus", ScriptedReply::json(599, "{}"), 599, json::object(), "Vandreth returned HTTP 599."}),
-    rowName<AnswerCase>);
+    CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     BodyShapes, Answer,
@@ -343,7 +339,7 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerCase{"CutShortErrorStillReadsWhatCame",
                    ScriptedReply::cutShort(500, std::string(R"({"message":"boom"})") + std::string(64, ' '), 18), 500,
                    json{{"message", "boom"}}, "boom"}),
-    rowName<AnswerCase>);
+    CaseName());
 
 TEST_F(HttpClientTest, ChunkedBodyOfSeveralMegabytesArrivesWhole)
 {

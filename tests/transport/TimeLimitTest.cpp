@@ -2,6 +2,7 @@
 // in flight beyond the client's limits. The limits here are short stand-ins for the program's.
 #include "HttpClient.h"
 
+#include "CaseName.h"
 #include "LoopbackServer.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@ namespace vandreth {
 namespace {
 
 using nlohmann::json;
+using test::CaseName;
 using test::LoopbackServer;
 using test::ScriptedReply;
 using namespace std::chrono_literals;
@@ -80,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
         SlowCase{"RedirectsWithinTheOriginForTooLong", redirectToItself("/slow"), 0, json(), kTooSlow},
         SlowCase{"NoAnswerAtAll", ScriptedReply::hang(), 0, json(), kSendFailed},
         SlowCase{"SlowButWithinTheLimit", ScriptedReply::slowDrip(200, "[1,2]", 50ms), 200, json::array({1, 2}), ""}),
-    [](const testing::TestParamInfo<SlowCase>& row) { return row.param.name; });
+    CaseName());
 
 }  // namespace
 }  // namespace vandreth

@@ -1,6 +1,7 @@
 // The account check and the project list: the summary lines, the cores, the list box, and what
 // a failed check takes away.
 
+#include "CaseName.h"
 #include "FlowFixture.h"
 
 namespace vandreth::test {

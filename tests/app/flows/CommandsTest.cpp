@@ -1,5 +1,6 @@
 // The buttons: what each one sends, shows and saves, and which addresses reach the shell.
 
+#include "CaseName.h"
 #include "FlowFixture.h"
 #include "WebAddress.h"
 

@@ -1,6 +1,7 @@
 // The create form: the fields it sends and in which order, its two refusals, and what the
 // answer does to the form and the project list.
 
+#include "CaseName.h"
 #include "CreateForm.h"
 #include "FlowFixture.h"
 

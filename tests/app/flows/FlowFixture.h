@@ -88,15 +88,6 @@ protected:
     ClientHarness client;
 };
 
-// Names each case of a parameterised test by its `name`.
-struct CaseName {
-    template <class Case>
-    std::string operator()(const ::testing::TestParamInfo<Case>& test) const
-    {
-        return test.param.name;
-    }
-};
-
 // The window of a client that holds no link: the account lines reset, both lists empty, only
 // Generate Link Code (and Open Pairing Page) enabled.
 void expectUnlinkedWindow(const ClientHarness& client);

@@ -1,6 +1,7 @@
 // Linking: the link-code request, the polls and what each answer does to the window, the
 // polling and the state file.
 
+#include "CaseName.h"
 #include "FlowFixture.h"
 
 #include <nlohmann/json.hpp>

@@ -2,6 +2,7 @@
 // how Tab and Shift+Tab move it, that typed text reaches the boxes, what Enter and Esc do, and
 // that the focus comes back when the window is activated again.
 
+#include "CaseName.h"
 #include "FlowFixture.h"
 #include "ScreenSupport.h"
 

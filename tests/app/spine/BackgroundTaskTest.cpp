@@ -1,6 +1,7 @@
 // Background tasks as the wire and the window show them: one task of a kind at a time, kinds
 // side by side, the origin taken when a task starts, and a worker that outlives its window.
 
+#include "CaseName.h"
 #include "ClientHarness.h"
 #include "LoopbackServer.h"
 #include "SpineSupport.h"
@@ -92,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BusyCase{"CreateInstance", kCreateButton, "POST", "/api/pc/instances/create",
                              "Creating your RERI from the Vandreth desktop client...", kGenerateButton,
                              "/api/pc/link/start", kLinkCodeEdit, "KQ7-4M2"}),
-    RowName());
+    CaseName());
 
 TEST(BusyTask, FailedRequestClearsItsKind)
 {

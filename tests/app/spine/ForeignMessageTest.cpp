@@ -3,6 +3,7 @@
 // None of them may change what the window shows, take a busy kind's result away or crash it.
 
 #include "AppTypes.h"
+#include "CaseName.h"
 #include "ClientHarness.h"
 #include "ClientProcess.h"
 #include "LoopbackServer.h"
@@ -138,7 +139,7 @@ TEST_P(ForeignResultPost, FromAnotherProgramChangesNothing)
     EXPECT_EQ(program.close(), std::optional<DWORD>(0));
 }
 
-INSTANTIATE_TEST_SUITE_P(Addresses, ForeignResultPost, testing::ValuesIn(kForgedAddresses), RowName());
+INSTANTIATE_TEST_SUITE_P(Addresses, ForeignResultPost, testing::ValuesIn(kForgedAddresses), CaseName());
 
 TEST(ForeignResultPost, WhileARequestIsOutLeavesItsKindBusy)
 {
@@ -230,7 +231,7 @@ TEST_P(SecondCreationMessage, NeitherRebindsNorRenamesTheWindow)
 
 INSTANTIATE_TEST_SUITE_P(Parameters, SecondCreationMessage,
                          testing::Values(CreationParameter{"NoObject", false}, CreationParameter{"Decoy", true}),
-                         RowName());
+                         CaseName());
 
 }  // namespace
 }  // namespace vandreth::test

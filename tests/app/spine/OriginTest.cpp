@@ -1,5 +1,6 @@
 // The origin every request and save goes through, and the device id, as pure calls.
 
+#include "CaseName.h"
 #include "Origin.h"
 #include "SpineSupport.h"
 
@@ -54,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
                     OriginCase{"OneSlash", "/", "https:"}, OriginCase{"ThreeSlashes", "///", "https:"},
                     OriginCase{"PlainSchemeAlone", "http://", "http:"},
                     OriginCase{"SchemeAndColon", "https:", "https://https:"}),
-    test::RowName());
+    test::CaseName());
 
 struct DeviceIdCase {
     std::uint64_t milliseconds;

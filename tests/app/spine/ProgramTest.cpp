@@ -2,6 +2,7 @@
 // where its state file lands, that its own manifest makes its window text UTF-8, and its exit
 // code.
 
+#include "CaseName.h"
 #include "ClientHarness.h"
 #include "ClientProcess.h"
 #include "SpineSupport.h"
@@ -68,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
                     // Empty text is a relative folder: the working folder.
                     AppDataCase{"Empty", L"", "work/Vandreth/pc-client-state.json"},
                     AppDataCase{"Unset", std::nullopt, "temp/Vandreth/pc-client-state.json"}),
-    RowName());
+    CaseName());
 
 }  // namespace
 }  // namespace vandreth::test

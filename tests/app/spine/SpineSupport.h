@@ -1,7 +1,6 @@
 #pragma once
 // Small helpers shared by the spine tests.
 
-#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdint>
@@ -10,15 +9,6 @@
 #include <string>
 
 namespace vandreth::test {
-
-// Names each case of a parameterised test after the `name` of its row.
-struct RowName {
-    template <class Row>
-    std::string operator()(const testing::TestParamInfo<Row>& row) const
-    {
-        return row.param.name;
-    }
-};
 
 // A linked client's state file, on one line, pointing at `origin` (the loopback server's: a
 // linked client checks its token there at once). Its token is "tok-7f3a", its device id

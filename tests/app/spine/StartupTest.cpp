@@ -2,6 +2,7 @@
 // run, and closing the window: the state file is written once more, with the URL box's last
 // text as the origin, and the exit code is 0.
 
+#include "CaseName.h"
 #include "ClientHarness.h"
 #include "LoopbackServer.h"
 #include "SpineSupport.h"
@@ -201,7 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TypedOrigin{"OnlySlashes", "///", "https:"},
                     TypedOrigin{"PlainHttpSchemeOnly", "http://", "http:"},
                     TypedOrigin{"BlankBeforeSlash", "lab.vandreth.test /", "https://lab.vandreth.test "}),
-    RowName());
+    CaseName());
 
 }  // namespace
 }  // namespace vandreth::test

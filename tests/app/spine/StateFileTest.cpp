@@ -1,6 +1,7 @@
 // The state file as the user's disk sees it: the bytes a save writes, what a load makes of the
 // files it may find, and loads and saves that cannot be done.
 
+#include "CaseName.h"
 #include "ClientHarness.h"
 #include "ClientTexts.h"
 #include "LoopbackServer.h"
@@ -201,7 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Only what JSON must escape is escaped.
         StoredCase{"Escapes", R"({"device_id":"a\"b\\c\u0001d\u00e9","origin":"https://lab.vandreth.test"})",
                    "https://lab.vandreth.test", "", "a\\\"b\\\\c\\u0001d\xC3\xA9"}),
-    RowName());
+    CaseName());
 
 TEST(StateFileLocation, CreatesAMissingAppDataFolderWithItsParents)
 {
@@ -304,7 +305,7 @@ INSTANTIATE_TEST_SUITE_P(
                          EXPECT_EQ(fileBytes(folder / "Vandreth" / "pc-client-state.json" / "inside"), "kept");
                          EXPECT_EQ(entryNames(folder / "Vandreth"), kOnlyTheStateFile);
                      }}),
-    RowName());
+    CaseName());
 
 // A state file the save cannot replace: another program holds it open (sharing reading only),
 // or it is read-only. Unlink says that the file still links the PC, and the file stays as it
