@@ -16,8 +16,6 @@
 
 namespace vandreth::test {
 
-inline constexpr const char* kToken = "tok-adversity-7f3a";
-inline constexpr const char* kDeviceId = "vdwin-18c3f2a91b0";
 inline constexpr const char* kCode = "WXYZ-1234";
 
 inline constexpr const char* kOneProjectLoaded = "Loaded 1 Vandreth project(s).";

@@ -25,8 +25,8 @@ namespace {
 
 using nlohmann::json;
 
-constexpr const char* kToken = "tok-over-tls";
-constexpr const char* kDeviceId = "vdwin-18c3f2a91b0";
+// The token that the TLS stand-in service hands out and takes (tools/tls/tls_service.py).
+constexpr const char* kServiceToken = "tok-over-tls";
 constexpr const char* kRedirectRefused = "Vandreth did not follow the service's redirect to another address.";
 
 std::string port(const std::string& server)
@@ -85,7 +85,7 @@ TEST_P(Certificates, DecideWhetherTheRequestGoesOut)
     const json before = seenBy(c.server);
 
     const HttpResult result =
-        HttpClient().request("GET", "https://localhost:" + port(c.server) + "/api/pc/me", {}, kToken);
+        HttpClient().request("GET", "https://localhost:" + port(c.server) + "/api/pc/me", {}, kServiceToken);
 
     EXPECT_EQ(result.statusCode, c.status);
     EXPECT_EQ(result.error, c.error);
@@ -144,7 +144,7 @@ TEST_P(HttpsRedirects, StayOnTheOriginOrAreRefused)
     }
     const std::string url = "https://localhost:" + port("trusted") + "/redirect?to=" + percentEncode(location);
 
-    const HttpResult result = HttpClient().request("GET", url, {}, kToken);
+    const HttpResult result = HttpClient().request("GET", url, {}, kServiceToken);
 
     EXPECT_EQ(result.statusCode, c.status);
     EXPECT_EQ(result.error, c.error);
@@ -183,15 +183,15 @@ TEST_F(HttpsClient, LinksAndListsProjectsEndToEnd)
     EXPECT_EQ(client.text(kAccountLine), "Signed in as Tess Layer");
     EXPECT_EQ(client.listLines(), std::vector<std::string>{"Secure Arena  [secure-arena]  active"});
     EXPECT_EQ(client.close(), 0);
-    EXPECT_EQ(appData.stateBytes(), stateFileBytes(origin, kDeviceId, kToken));
+    EXPECT_EQ(appData.stateBytes(), stateFileBytes(origin, kDeviceId, kServiceToken));
 
     const json requests = seenBy("trusted")["requests"];
     ASSERT_EQ(requests.size(), earlier + 4);
-    const std::string bearer = std::string("Bearer ") + kToken;
+    const std::string bearer = std::string("Bearer ") + kServiceToken;
     const std::vector<json> expected{
         {{"method", "POST"}, {"path", "/api/pc/link/start"}, {"authorization", nullptr},
-         {"body", "device_id=vdwin-18c3f2a91b0"}},
-        {{"method", "GET"}, {"path", "/api/pc/link/poll?code=TLS-0001&device_id=vdwin-18c3f2a91b0"},
+         {"body", std::string("device_id=") + kDeviceId}},
+        {{"method", "GET"}, {"path", std::string(kLinkPollPath) + "?code=TLS-0001&device_id=" + kDeviceId},
          {"authorization", nullptr}, {"body", ""}},
         {{"method", "GET"}, {"path", "/api/pc/me"}, {"authorization", bearer}, {"body", ""}},
         {{"method", "GET"}, {"path", "/api/pc/instances"}, {"authorization", bearer}, {"body", ""}},

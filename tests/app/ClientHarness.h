@@ -42,6 +42,10 @@ private:
     std::optional<std::string> previous_;
 };
 
+// The device id and access token of the state files that the tests write for the client.
+inline constexpr const char* kDeviceId = "vdwin-18c3f2a91b0";
+inline constexpr const char* kToken = "tok-7f3a";
+
 // The unlinked and linked state files as the client writes them (CR LF, no final line end).
 std::string stateFileBytes(const std::string& origin, const std::string& deviceId, const std::string& accessToken = "");
 

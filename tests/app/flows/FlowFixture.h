@@ -19,9 +19,6 @@
 
 namespace vandreth::test {
 
-inline constexpr const char* kDeviceId = "vdwin-18c2f0a1b3d";
-inline constexpr const char* kToken = "tok-flow-1";
-
 inline constexpr const char* kNotAWebPage =
     "Vandreth opens only web pages (http or https addresses), so this address was not opened.";
 

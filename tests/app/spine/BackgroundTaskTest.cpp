@@ -142,7 +142,7 @@ TEST(TaskOrigin, IsTakenWhenTheTaskStarts)
     // The new text, normalised: no blanks, no trailing slashes.
     EXPECT_EQ(toSecond[0].requestLine, "GET /api/pc/instances HTTP/1.1");
     EXPECT_EQ(toSecond[0].header("Host"), "127.0.0.1:" + std::to_string(second.port()));
-    EXPECT_EQ(toSecond[0].header("Authorization"), "Bearer tok-7f3a");
+    EXPECT_EQ(toSecond[0].header("Authorization"), std::string("Bearer ") + kToken);
 }
 
 TEST(Worker, OutlivesItsWindowHarmlessly)

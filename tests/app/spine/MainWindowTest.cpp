@@ -3,6 +3,7 @@
 // they start in.
 
 #include "ClientHarness.h"
+#include "SpineSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -64,7 +65,7 @@ class MainWindow : public testing::Test {
 protected:
     void SetUp() override
     {
-        appData.writeState(R"({"device_id":"vdwin-18c3f2a91b0","origin":"https://lab.vandreth.test/base"})");
+        appData.writeState(unlinkedStateFile("https://lab.vandreth.test/base"));
         {
             const std::lock_guard lock(creationsMutex);
             creations.clear();

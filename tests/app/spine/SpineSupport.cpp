@@ -1,5 +1,7 @@
 #include "SpineSupport.h"
 
+#include "ClientHarness.h"
+
 #include <algorithm>
 #include <cstring>
 #include <fstream>
@@ -17,7 +19,13 @@ constexpr const char* kOverrideProperty = "VandrethTestTextOverride";
 
 std::string linkedStateFile(const std::string& origin)
 {
-    return R"({"access_token":"tok-7f3a","device_id":"vdwin-18c3f2a91b0","origin":")" + origin + R"("})";
+    return std::string(R"({"access_token":")") + kToken + R"(","device_id":")" + kDeviceId + R"(","origin":")" +
+           origin + R"("})";
+}
+
+std::string unlinkedStateFile(const std::string& origin)
+{
+    return std::string(R"({"device_id":")") + kDeviceId + R"(","origin":")" + origin + R"("})";
 }
 
 std::optional<std::string> fileBytes(const std::filesystem::path& path)

@@ -11,9 +11,11 @@
 namespace vandreth::test {
 
 // A linked client's state file, on one line, pointing at `origin` (the loopback server's: a
-// linked client checks its token there at once). Its token is "tok-7f3a", its device id
-// "vdwin-18c3f2a91b0".
+// linked client checks its token there at once), with kToken and kDeviceId.
 std::string linkedStateFile(const std::string& origin);
+
+// An unlinked client's state file, on one line: kDeviceId and `origin`.
+std::string unlinkedStateFile(const std::string& origin);
 
 // The file's bytes, or nothing when it cannot be read.
 std::optional<std::string> fileBytes(const std::filesystem::path& path);

@@ -23,7 +23,7 @@ TEST(Startup, WithoutTokenIsReadyToLinkAndSendsNothing)
     LoopbackServer server;
     server.reply("POST", "/api/pc/link/start", ScriptedReply::json(200, kLinkStartAnswer));
     ScopedAppData appData;
-    appData.writeState(R"({"device_id":"vdwin-18c3f2a91b0","origin":")" + server.origin() + R"("})");
+    appData.writeState(unlinkedStateFile(server.origin()));
     ClientHarness client;
     ASSERT_TRUE(client.start());
 
@@ -68,8 +68,9 @@ TEST(Startup, WithTokenChecksTheSessionOnce)
     const auto checks = server.requestsTo("/api/pc/me");
     ASSERT_EQ(checks.size(), 1u);
     EXPECT_EQ(checks[0].requestLine, "GET /api/pc/me HTTP/1.1");
-    EXPECT_EQ(checks[0].header("Authorization"), "Bearer tok-7f3a");
-    EXPECT_NE(checks[0].raw.find("\r\nAuthorization: Bearer tok-7f3a\r\n"), std::string::npos) << checks[0].raw;
+    EXPECT_EQ(checks[0].header("Authorization"), std::string("Bearer ") + kToken);
+    EXPECT_NE(checks[0].raw.find(std::string("\r\nAuthorization: Bearer ") + kToken + "\r\n"), std::string::npos)
+        << checks[0].raw;
     EXPECT_EQ(checks[0].body, "");
     EXPECT_EQ(server.requestsTo("/api/pc/instances").size(), 1u);
 }
@@ -174,7 +175,7 @@ class ClosingAfterEdit : public testing::TestWithParam<TypedOrigin> {};
 TEST_P(ClosingAfterEdit, SavesTheUrlBoxNormalised)
 {
     ScopedAppData appData;
-    appData.writeState(R"({"device_id":"vdwin-18c3f2a91b0","origin":"https://stored.vandreth.test"})");
+    appData.writeState(unlinkedStateFile("https://stored.vandreth.test"));
     ClientHarness client;
     ASSERT_TRUE(client.start());
     ASSERT_EQ(client.text(kOriginEdit), "https://stored.vandreth.test");
@@ -184,11 +185,11 @@ TEST_P(ClosingAfterEdit, SavesTheUrlBoxNormalised)
     // disabled while unlinked, but the command runs all the same) ...
     client.command(kUnlinkButton);
     ASSERT_EQ(client.text(kStatusLine), "Vandreth desktop client unlinked.");
-    EXPECT_EQ(appData.stateBytes(), stateFileBytes(GetParam().saved, "vdwin-18c3f2a91b0"));
+    EXPECT_EQ(appData.stateBytes(), stateFileBytes(GetParam().saved, kDeviceId));
     // ... and so does the save at exit, after the box is gone; the box itself is left as typed.
     EXPECT_EQ(client.text(kOriginEdit), GetParam().typed);
     EXPECT_EQ(client.close(), 0);
-    EXPECT_EQ(appData.stateBytes(), stateFileBytes(GetParam().saved, "vdwin-18c3f2a91b0"));
+    EXPECT_EQ(appData.stateBytes(), stateFileBytes(GetParam().saved, kDeviceId));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -236,13 +236,13 @@ TEST(StateFileLocation, FollowsAnAppDataFolderWithANonAsciiName)
 TEST(StateFileSave, ReplacesAStalePartialFile)
 {
     ScopedAppData appData;
-    appData.writeState(R"({"device_id":"vdwin-18c3f2a91b0","origin":"https://lab.vandreth.test"})");
+    appData.writeState(unlinkedStateFile("https://lab.vandreth.test"));
     ClientHarness client;
     ASSERT_TRUE(client.start());
     writeFile(partialFile(appData, client),
               "{\r\n  \"device_id\": \"left over from a run that was cut short while it wrote a much longer file");
     EXPECT_EQ(client.close(), 0);
-    EXPECT_EQ(appData.stateBytes(), stateFileBytes("https://lab.vandreth.test", "vdwin-18c3f2a91b0"));
+    EXPECT_EQ(appData.stateBytes(), stateFileBytes("https://lab.vandreth.test", kDeviceId));
     EXPECT_EQ(entryNames(appData.stateFile().parent_path()), kOnlyTheStateFile);
 }
 

@@ -16,7 +16,7 @@
 namespace vandreth::test {
 namespace {
 
-constexpr const char* kStoredUnlinked = R"({"device_id":"vdwin-18c3f2a91b0","origin":"https://old.vandreth.test"})";
+const std::string kStoredUnlinked = unlinkedStateFile("https://old.vandreth.test");
 
 TEST(TypedText, ReachesTheStateFileAsUtf8)
 {
@@ -27,7 +27,7 @@ TEST(TypedText, ReachesTheStateFileAsUtf8)
     // As a user types it: UTF-16 into the box.
     SendMessageW(client.control(kOriginEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"https://b\u00FCcher.test"));
     EXPECT_EQ(client.close(), 0);
-    EXPECT_EQ(appData.stateBytes(), stateFileBytes("https://b\xC3\xBC" "cher.test", "vdwin-18c3f2a91b0"));
+    EXPECT_EQ(appData.stateBytes(), stateFileBytes("https://b\xC3\xBC" "cher.test", kDeviceId));
 }
 
 TEST(TypedText, ReachesTheWireAsUtf8)
@@ -63,9 +63,9 @@ TEST(WindowTextLength, ReportedTooLongAddsNothingToTheOrigin)
     EXPECT_EQ(server.requests()[0].requestLine, "POST /api/pc/link/start HTTP/1.1");
 
     client.command(kUnlinkButton);
-    EXPECT_EQ(appData.stateBytes(), stateFileBytes(server.origin(), "vdwin-18c3f2a91b0"));
+    EXPECT_EQ(appData.stateBytes(), stateFileBytes(server.origin(), kDeviceId));
     EXPECT_EQ(client.close(), 0);
-    EXPECT_EQ(appData.stateBytes(), stateFileBytes(server.origin(), "vdwin-18c3f2a91b0"));
+    EXPECT_EQ(appData.stateBytes(), stateFileBytes(server.origin(), kDeviceId));
 }
 
 TEST(WindowTextNotUtf8, LeavesTheStateFileAsItWas)
@@ -106,7 +106,7 @@ TEST(WindowTextNotUtf8, SetAsBytesStillSavesAWholeFile)
         const auto state = nlohmann::json::parse(*saved, nullptr, false);
         ASSERT_TRUE(state.is_object()) << *saved;
         ASSERT_TRUE(state.contains("origin") && state["origin"].is_string()) << *saved;
-        EXPECT_EQ(*saved, stateFileBytes(state["origin"].get<std::string>(), "vdwin-18c3f2a91b0"));
+        EXPECT_EQ(*saved, stateFileBytes(state["origin"].get<std::string>(), kDeviceId));
     }
 }
 
