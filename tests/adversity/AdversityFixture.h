@@ -18,8 +18,6 @@ namespace vandreth::test {
 
 inline constexpr const char* kCode = "WXYZ-1234";
 
-inline constexpr const char* kOneProjectLoaded = "Loaded 1 Vandreth project(s).";
-
 // The service as it answers when all is well: a link code, an account with one core, one
 // project, a created RERI. A link poll never answers, so that the status line keeps whatever
 // the step under test put there.

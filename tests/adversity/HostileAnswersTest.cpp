@@ -180,8 +180,8 @@ std::string rowName(const testing::TestParamInfo<HostileCase>& info)
 const std::vector<std::pair<int, Text>> kHealthySummary{
     {kAccountLine, "Signed in as Ada Lovelace"}, {kPlanLine, "Plan: Pro"}, {kLimitLine, "Limit: 5 RERIs"}};
 const std::vector<std::pair<int, Text>> kFallbackSummary{
-    {kAccountLine, "Signed in as Vandreth user"}, {kPlanLine, "Plan: Free"}, {kLimitLine, "Limit: -"}};
-const ListShape kNoCores{1, "No cores available", "No cores available"};
+    {kAccountLine, "Signed in as Vandreth user"}, {kPlanLine, "Plan: Free"}, {kLimitLine, kNoLimit}};
+const ListShape kNoCoreList{1, kNoCores, kNoCores};
 
 // The answer counts as a success, but nothing in it can be used: every reader falls back.
 Outcome fallbackOf(Kind kind)
@@ -192,9 +192,9 @@ Outcome fallbackOf(Kind kind)
     case Kind::LinkPoll:
         return {kWaitingForApproval, {{kLinkCodeEdit, kCode}}};
     case Kind::Me:
-        return {kOneProjectLoaded, kFallbackSummary, std::nullopt, kNoCores};
+        return {loadedStatus(1), kFallbackSummary, std::nullopt, kNoCoreList};
     case Kind::Instances:
-        return {"Loaded 0 Vandreth project(s).", {}, ListShape{0}};
+        return {loadedStatus(0), {}, ListShape{0}};
     case Kind::CreateInstance:
         break;
     }
@@ -206,9 +206,9 @@ Outcome wrongTypedOf(Kind kind)
 {
     switch (kind) {
     case Kind::Me:
-        return {kOneProjectLoaded, kFallbackSummary, std::nullopt, ListShape{1, "", ""}};
+        return {loadedStatus(1), kFallbackSummary, std::nullopt, ListShape{1, "", ""}};
     case Kind::Instances:
-        return {kOneProjectLoaded, {}, ListShape{1, "  []  ", "  []  "}};
+        return {loadedStatus(1), {}, ListShape{1, "  []  ", "  []  "}};
     default:
         return fallbackOf(kind);
     }
@@ -224,9 +224,9 @@ Outcome failureOf(Kind kind, const std::string& error)
         return {error, {{kLinkCodeEdit, kCode}}};
     case Kind::Me:
         return {error,
-                {{kAccountLine, kAccountUnchecked}, {kPlanLine, "Plan: -"}, {kLimitLine, "Limit: -"}},
+                {{kAccountLine, kAccountUnchecked}, {kPlanLine, kNoPlan}, {kLimitLine, kNoLimit}},
                 ListShape{0},
-                kNoCores};
+                kNoCoreList};
     case Kind::Instances:
         return {error, {}, ListShape{1, kHealthyProjectLine, kHealthyProjectLine}};
     case Kind::CreateInstance:
@@ -240,17 +240,17 @@ Outcome pendingOf(Kind kind)
 {
     switch (kind) {
     case Kind::LinkStart:
-        return {"Requesting a new Vandreth PC link code...", {{kLinkCodeEdit, ""}}};
+        return {kRequestingCode, {{kLinkCodeEdit, ""}}};
     case Kind::LinkPoll:
         return {kCodeReady, {{kLinkCodeEdit, kCode}}};
     case Kind::Me:
-        return {"Checking linked Vandreth session...", {{kAccountLine, "Not linked yet"}}};
+        return {kCheckingSession, {{kAccountLine, kNotLinkedYet}}};
     case Kind::Instances:
-        return {"Refreshing your Vandreth projects...", {}, ListShape{1, kHealthyProjectLine, kHealthyProjectLine}};
+        return {kRefreshing, {}, ListShape{1, kHealthyProjectLine, kHealthyProjectLine}};
     case Kind::CreateInstance:
         break;
     }
-    return {"Creating your RERI from the Vandreth desktop client...", {{kNameEdit, "Forge"}}};
+    return {kCreating, {{kNameEdit, "Forge"}}};
 }
 
 // Every string member holds "Ada", a NUL, then "hidden": windows show the text up to the NUL.
@@ -262,12 +262,12 @@ Outcome nulCutOf(Kind kind)
     case Kind::LinkPoll:
         return {"Ada", {{kLinkCodeEdit, kCode}}};
     case Kind::Me:
-        return {kOneProjectLoaded,
+        return {loadedStatus(1),
                 {{kAccountLine, "Signed in as Ada"}, {kPlanLine, "Plan: Ada"}, {kLimitLine, "Limit: Ada"}},
                 std::nullopt,
                 ListShape{1, "Ada", "Ada"}};
     case Kind::Instances:
-        return {kOneProjectLoaded, {}, ListShape{1, "Ada", "Ada"}};
+        return {loadedStatus(1), {}, ListShape{1, "Ada", "Ada"}};
     case Kind::CreateInstance:
         break;
     }
@@ -286,7 +286,7 @@ Outcome hugeOf(Kind kind)
     case Kind::LinkPoll:
         return {huge, {{kLinkCodeEdit, kCode}}};
     case Kind::Me:
-        return {kOneProjectLoaded,
+        return {loadedStatus(1),
                 {{kAccountLine, Text("Signed in as ", kHugeLength)},
                  {kPlanLine, "Plan: Pro"},
                  {kLimitLine, "Limit: Pro"}},
@@ -294,7 +294,7 @@ Outcome hugeOf(Kind kind)
                 ListShape{1, "Pro", "Pro"}};
     case Kind::Instances: {
         const Text line("", kHugeLength, "  [Pro]  Pro");
-        return {kOneProjectLoaded, {}, ListShape{1, line, line}};
+        return {loadedStatus(1), {}, ListShape{1, line, line}};
     }
     case Kind::CreateInstance:
         break;
@@ -307,9 +307,9 @@ Outcome manyOf(Kind kind)
 {
     switch (kind) {
     case Kind::Me:
-        return {kOneProjectLoaded, kHealthySummary, std::nullopt, ListShape{kManyElements, "Core 0", "Core 99999"}};
+        return {loadedStatus(1), kHealthySummary, std::nullopt, ListShape{kManyElements, "Core 0", "Core 99999"}};
     case Kind::Instances:
-        return {"Loaded 100000 Vandreth project(s).",
+        return {loadedStatus(100000),
                 {},
                 ListShape{kManyElements, "Project 0  [p-0]  live", "Project 99999  [p-99999]  live"}};
     default:
@@ -321,9 +321,9 @@ Outcome manyOf(Kind kind)
 Outcome wrongElementsOf(Kind kind)
 {
     if (kind == Kind::Me) {
-        return {kOneProjectLoaded, kHealthySummary, std::nullopt, ListShape{6, "", "k-only"}};
+        return {loadedStatus(1), kHealthySummary, std::nullopt, ListShape{6, "", "k-only"}};
     }
-    return {"Loaded 6 Vandreth project(s).", {}, ListShape{6, "  []  ", "  [s-only]  "}};
+    return {loadedStatus(6), {}, ListShape{6, "  []  ", "  [s-only]  "}};
 }
 
 std::vector<HostileCase> hostileCases()
@@ -566,7 +566,7 @@ protected:
     {
         if (kind == Kind::LinkStart || kind == Kind::LinkPoll) {
             client.click(kRefreshButton);
-            EXPECT_TRUE(client.waitForStatus(kOneProjectLoaded)) << client.text(kStatusLine).substr(0, 200);
+            EXPECT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine).substr(0, 200);
             EXPECT_EQ(client.listLine(kProjectList, 0), kHealthyProjectLine);
         } else {
             client.click(kGenerateButton);
@@ -629,7 +629,7 @@ TEST_P(HostileAnswers, LeaveTheClientWorkingAndItsStateKept)
     appData.writeState(stateFileBytes(c.kind == Kind::Me ? hostileOrigin : server.origin(), kDeviceId, kToken));
     ASSERT_TRUE(client.start());
     if (c.kind != Kind::Me) {
-        ASSERT_TRUE(client.waitForStatus(kOneProjectLoaded)) << client.text(kStatusLine);
+        ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
         answerUnderTest();
         if (c.kind == Kind::CreateInstance) {
             // Holds the project list that a create starts, so that the create's own text stays.
@@ -732,22 +732,22 @@ TEST_P(ApprovingPollAnswers, StoreTheTokenAndSendItSafely)
 INSTANTIATE_TEST_SUITE_P(
     Rows, ApprovingPollAnswers,
     testing::Values(
-        ApprovalCase{"PaddedToken", R"({"access_token":"  tok-new \t"})", "tok-new", kOneProjectLoaded,
+        ApprovalCase{"PaddedToken", R"({"access_token":"  tok-new \t"})", "tok-new", loadedStatus(1),
                      "Bearer tok-new"},
         ApprovalCase{"NulInsideToken", R"({"access_token":"tok-new\u0000tail"})", R"(tok-new\u0000tail)",
-                     kOneProjectLoaded, "Bearer tok-new"},
+                     loadedStatus(1), "Bearer tok-new"},
         ApprovalCase{"LineBreakInsideToken", R"({"access_token":"tok-new\r\nX-Injected: yes"})",
-                     R"(tok-new\r\nX-Injected: yes)", kOneProjectLoaded, "Bearer tok-new"},
+                     R"(tok-new\r\nX-Injected: yes)", loadedStatus(1), "Bearer tok-new"},
         ApprovalCase{"TabInsideToken", R"({"access_token":"tok-new\tX-Injected: yes"})", R"(tok-new\tX-Injected: yes)",
-                     kOneProjectLoaded, "Bearer tok-new"},
+                     loadedStatus(1), "Bearer tok-new"},
         ApprovalCase{"SpaceInsideToken", R"({"access_token":"tok-new X-Injected: yes"})", "tok-new X-Injected: yes",
-                     kOneProjectLoaded, "Bearer tok-new"},
+                     loadedStatus(1), "Bearer tok-new"},
         ApprovalCase{"DeleteInsideToken", R"({"access_token":"tok-new\u007ftail"})", "tok-new\x7Ftail",
-                     kOneProjectLoaded, "Bearer tok-new"},
+                     loadedStatus(1), "Bearer tok-new"},
         ApprovalCase{"ControlInsideToken", R"({"access_token":"tok-new\u0001tail"})", R"(tok-new\u0001tail)",
-                     kOneProjectLoaded, "Bearer tok-new"},
+                     loadedStatus(1), "Bearer tok-new"},
         ApprovalCase{"Utf8LetterInsideToken", R"({"access_token":"tok-new\u00e9tail"})", "tok-new\xC3\xA9tail",
-                     kOneProjectLoaded, "Bearer tok-new"},
+                     loadedStatus(1), "Bearer tok-new"},
         ApprovalCase{"TokenOfWrongType", R"({"access_token":42})", "", kApprovedWithoutToken, std::nullopt},
         ApprovalCase{"NotJson", "<html><body>approved</body></html>", "", kApprovedWithoutToken, std::nullopt}),
     CaseName());

@@ -27,7 +27,6 @@ using nlohmann::json;
 
 // The token that the TLS stand-in service hands out and takes (tools/tls/tls_service.py).
 constexpr const char* kServiceToken = "tok-over-tls";
-constexpr const char* kRedirectRefused = "Vandreth did not follow the service's redirect to another address.";
 
 std::string port(const std::string& server)
 {
@@ -85,7 +84,7 @@ TEST_P(Certificates, DecideWhetherTheRequestGoesOut)
     const json before = seenBy(c.server);
 
     const HttpResult result =
-        HttpClient().request("GET", "https://localhost:" + port(c.server) + "/api/pc/me", {}, kServiceToken);
+        HttpClient().request("GET", "https://localhost:" + port(c.server) + kMePath, {}, kServiceToken);
 
     EXPECT_EQ(result.statusCode, c.status);
     EXPECT_EQ(result.error, c.error);
@@ -134,7 +133,7 @@ TEST_P(HttpsRedirects, StayOnTheOriginOrAreRefused)
 {
     const RedirectCase& c = GetParam();
     LoopbackServer plain;
-    plain.reply("GET", "/api/pc/me", ScriptedReply::json(200, R"({"user":{"display_name":"Plain Text"}})"));
+    plain.reply("GET", kMePath, ScriptedReply::json(200, R"({"user":{"display_name":"Plain Text"}})"));
     std::string location = c.location;
     for (const auto& [mark, value] : {std::pair<std::string, std::string>{"{plain}", std::to_string(plain.port())},
                                       std::pair<std::string, std::string>{"{tls}", port("trusted")}}) {
@@ -156,7 +155,7 @@ TEST_P(HttpsRedirects, StayOnTheOriginOrAreRefused)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, HttpsRedirects,
-    testing::Values(RedirectCase{"WithinTheOrigin", "/api/pc/me", 200, "", "Tess Layer"},
+    testing::Values(RedirectCase{"WithinTheOrigin", kMePath, 200, "", "Tess Layer"},
                     RedirectCase{"ToPlainHttp", "http://127.0.0.1:{plain}/api/pc/me", 302, kRedirectRefused, ""},
                     RedirectCase{"ToPlainHttpOnTheSamePort", "http://localhost:{tls}/api/pc/me", 302,
                                  kRedirectRefused, ""},
@@ -177,7 +176,7 @@ TEST_F(HttpsClient, LinksAndListsProjectsEndToEnd)
     EXPECT_EQ(client.text(kOriginEdit), origin);
 
     client.click(kGenerateButton);
-    ASSERT_TRUE(client.waitForStatus("Loaded 1 Vandreth project(s).", std::chrono::seconds(15)))
+    ASSERT_TRUE(client.waitForStatus(loadedStatus(1), std::chrono::seconds(15)))
         << client.text(kStatusLine);
     EXPECT_EQ(client.text(kLinkCodeEdit), "TLS-0001");
     EXPECT_EQ(client.text(kAccountLine), "Signed in as Tess Layer");
@@ -189,12 +188,12 @@ TEST_F(HttpsClient, LinksAndListsProjectsEndToEnd)
     ASSERT_EQ(requests.size(), earlier + 4);
     const std::string bearer = std::string("Bearer ") + kServiceToken;
     const std::vector<json> expected{
-        {{"method", "POST"}, {"path", "/api/pc/link/start"}, {"authorization", nullptr},
+        {{"method", "POST"}, {"path", kLinkStartPath}, {"authorization", nullptr},
          {"body", std::string("device_id=") + kDeviceId}},
         {{"method", "GET"}, {"path", std::string(kLinkPollPath) + "?code=TLS-0001&device_id=" + kDeviceId},
          {"authorization", nullptr}, {"body", ""}},
-        {{"method", "GET"}, {"path", "/api/pc/me"}, {"authorization", bearer}, {"body", ""}},
-        {{"method", "GET"}, {"path", "/api/pc/instances"}, {"authorization", bearer}, {"body", ""}},
+        {{"method", "GET"}, {"path", kMePath}, {"authorization", bearer}, {"body", ""}},
+        {{"method", "GET"}, {"path", kInstancesPath}, {"authorization", bearer}, {"body", ""}},
     };
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(requests[earlier + i], expected[i]) << "request " << i;

@@ -13,7 +13,6 @@
 namespace vandreth::test {
 namespace {
 
-constexpr const char* kRedirectRefused = "Vandreth did not follow the service's redirect to another address.";
 
 enum class Kind { LinkPoll, Me, Instances, CreateInstance };
 
@@ -60,7 +59,7 @@ TEST_P(RedirectedRequests, ReachNoOtherOriginAndSayWhy)
     appData.writeState(stateFileBytes(server.origin(), kDeviceId, kToken));
     ASSERT_TRUE(client.start());
     if (c.kind != Kind::Me) {
-        ASSERT_TRUE(client.waitForStatus(kOneProjectLoaded)) << client.text(kStatusLine);
+        ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
         redirectToElsewhere(c);
     }
 

@@ -21,9 +21,6 @@
 namespace vandreth::test {
 namespace {
 
-constexpr const char* kDefaultOrigin = "https://vandreth.example";
-constexpr const char* kReady = "Ready to link your Vandreth account.";
-
 // Everything under a folder: each path (relative, with '/') and its bytes; a folder has none.
 using FolderListing = std::map<std::string, std::optional<std::string>>;
 
@@ -102,7 +99,7 @@ bool isNewDeviceId(const std::string& id)
 // A client that starts without a token, on `origin`.
 void expectUnlinkedStart(const ClientHarness& client, const std::string& origin)
 {
-    EXPECT_EQ(client.text(kStatusLine), kReady);
+    EXPECT_EQ(client.text(kStatusLine), kReadyToLink);
     EXPECT_EQ(client.text(kOriginEdit), origin);
     EXPECT_FALSE(client.enabled(kRefreshButton));
 }
@@ -209,7 +206,7 @@ TEST_P(DamagedStateFiles, GiveAUsableStartAndASafeNextSave)
 
     ASSERT_TRUE(client.start());
     if (c.startsLinked) {
-        ASSERT_TRUE(client.waitForStatus(kOneProjectLoaded)) << client.text(kStatusLine);
+        ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
         EXPECT_EQ(client.text(kOriginEdit), server.origin());
         ASSERT_EQ(server.requestsTo(kMePath).size(), 1u);
         EXPECT_EQ(server.requestsTo(kMePath).front().header("Authorization"), std::string("Bearer ") + kToken);

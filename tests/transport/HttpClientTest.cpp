@@ -3,6 +3,7 @@
 #include "HttpClient.h"
 
 #include "CaseName.h"
+#include "ClientTexts.h"
 #include "LoopbackServer.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@ namespace {
 using nlohmann::json;
 using test::CaseName;
 using test::closedLoopbackPort;
+using test::kNoAnswer;
 using test::LoopbackServer;
 using test::RecordedRequest;
 using test::ScriptedReply;
@@ -26,7 +28,6 @@ using namespace std::chrono_literals;
 constexpr const char* kAccept = "Accept: application/json";
 constexpr const char* kFormType = "Content-Type: application/x-www-form-urlencoded";
 constexpr const char* kParseFailed = "Vandreth could not parse the request URL.";
-constexpr const char* kSendFailed = "Vandreth request failed before the server responded.";
 const std::string kBearer = "Authorization: Bearer ";
 
 bool startsWithIgnoringCase(const std::string& line, const std::string& prefix)
@@ -195,7 +196,7 @@ INSTANTIATE_TEST_SUITE_P(
                     NoResponseCase{"SchemeWithoutColon", "http//127.0.0.1/api", kParseFailed},
                     NoResponseCase{"UnknownScheme", "ftp://127.0.0.1/api", kParseFailed},
                     NoResponseCase{"NoHost", "http://", kParseFailed},
-                    NoResponseCase{"ConnectionRefused", "http://127.0.0.1:{closed}/api/pc/me", kSendFailed}),
+                    NoResponseCase{"ConnectionRefused", "http://127.0.0.1:{closed}/api/pc/me", kNoAnswer}),
     CaseName());
 
 class HttpClientTest : public testing::Test {
@@ -212,7 +213,7 @@ TEST_F(HttpClientTest, ConnectionClosedWithoutAnAnswerIsASendFailure)
 
     const HttpResult result = get("/gone");
 
-    EXPECT_EQ(result.error, kSendFailed);
+    EXPECT_EQ(result.error, kNoAnswer);
     EXPECT_EQ(result.statusCode, 0);
     EXPECT_TRUE(result.json.is_null());
 }

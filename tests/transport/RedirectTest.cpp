@@ -4,6 +4,7 @@
 #include "Redirect.h"
 
 #include "CaseName.h"
+#include "ClientTexts.h"
 #include "LoopbackServer.h"
 
 #include <gtest/gtest.h>
@@ -20,12 +21,12 @@ namespace {
 
 using nlohmann::json;
 using test::CaseName;
+using test::kNoAnswer;
+using test::kRedirectRefused;
 using test::LoopbackServer;
 using test::RecordedRequest;
 using test::ScriptedReply;
 
-constexpr const char* kRefused = "Vandreth did not follow the service's redirect to another address.";
-constexpr const char* kSendFailed = "Vandreth request failed before the server responded.";
 constexpr const char* kToken = "tok-redirect-5e1";
 constexpr const char* kBearer = "Bearer tok-redirect-5e1";
 constexpr const char* kFormType = "application/x-www-form-urlencoded";
@@ -183,7 +184,7 @@ TEST_P(AcrossOrigins, SendsNothingToTheOtherOriginAndSaysSo)
 
     EXPECT_EQ(result.statusCode, status);
     EXPECT_EQ(result.json, (json{{"message", "moved"}}));
-    EXPECT_EQ(result.error, kRefused);
+    EXPECT_EQ(result.error, kRedirectRefused);
     ASSERT_EQ(origin.requests().size(), 1u);
     EXPECT_EQ(origin.requests().front().header("Authorization"), kBearer);
     expectNothingReached(other);
@@ -235,7 +236,7 @@ TEST_P(LeavingTheOrigin, IsNotFollowed)
 
     EXPECT_EQ(result.statusCode, 307);
     EXPECT_EQ(result.json, (json{{"message", "moved"}}));
-    EXPECT_EQ(result.error, kRefused);
+    EXPECT_EQ(result.error, kRedirectRefused);
     EXPECT_EQ(origin.requests().size(), 1u);
     expectNothingReached(other);
 }
@@ -342,7 +343,7 @@ TEST_P(RedirectChain, EndsAfterTenRedirects)
 
 INSTANTIATE_TEST_SUITE_P(Rows, RedirectChain,
                          testing::Values(ChainCase{"TenRedirectsAreFollowed", 10, 200, ""},
-                                         ChainCase{"EleventhFails", 11, 0, kSendFailed}),
+                                         ChainCase{"EleventhFails", 11, 0, kNoAnswer}),
                          CaseName());
 
 TEST(RedirectLoop, EndsWithTheFailureText)
@@ -354,7 +355,7 @@ TEST(RedirectLoop, EndsWithTheFailureText)
 
     EXPECT_EQ(result.statusCode, 0);
     EXPECT_TRUE(result.json.is_null()) << result.json.dump();
-    EXPECT_EQ(result.error, kSendFailed);
+    EXPECT_EQ(result.error, kNoAnswer);
     EXPECT_EQ(origin.requestsTo("/loop").size(), static_cast<std::size_t>(kMaxRedirects + 1));
 }
 

@@ -107,8 +107,8 @@ const char* const kOneProject = R"({"instances":[{"display_name":"Arena","slug":
 void expectUncheckedWindow(const ClientHarness& client)
 {
     EXPECT_EQ(client.text(kAccountLine), kAccountUnchecked);
-    EXPECT_EQ(client.text(kPlanLine), "Plan: -");
-    EXPECT_EQ(client.text(kLimitLine), "Limit: -");
+    EXPECT_EQ(client.text(kPlanLine), kNoPlan);
+    EXPECT_EQ(client.text(kLimitLine), kNoLimit);
     EXPECT_EQ(client.listLines(), std::vector<std::string>{});
     EXPECT_EQ(client.comboEntries(kCoreCombo), std::vector<std::string>{kNoCores});
     EXPECT_TRUE(client.enabled(kRefreshButton));
@@ -136,7 +136,7 @@ protected:
 
         client.click(kRefreshButton);
         EXPECT_EQ(client.text(kStatusLine), kCheckingSession);
-        ASSERT_TRUE(client.waitForStatus("Loaded 1 Vandreth project(s).")) << client.text(kStatusLine);
+        ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
         EXPECT_EQ(client.text(kAccountLine), "Signed in as Mira");
         EXPECT_EQ(client.text(kPlanLine), "Plan: Creator");
         EXPECT_EQ(client.text(kLimitLine), "Limit: 3 of 5");
@@ -148,7 +148,7 @@ protected:
         client.click(kRefreshButton);
         EXPECT_EQ(client.text(kStatusLine), kRefreshing);
         ASSERT_TRUE(waitForRequestsTo(kInstancesPath, 2));
-        ASSERT_TRUE(client.waitForStatus("Loaded 1 Vandreth project(s).")) << client.text(kStatusLine);
+        ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
         EXPECT_EQ(requestCount(kMePath), checksBefore + 1);
         for (const auto& request : server.requests()) {
             EXPECT_EQ(request.header("Authorization"), std::string("Bearer ") + kToken) << request.requestLine;
@@ -246,7 +246,7 @@ TEST_P(StaleCheckTest, AfterAnApprovalIsFollowedByACheckOfTheNewToken)
     EXPECT_EQ(requestCount(kMePath), 1u);
 
     server.release("stale check");
-    ASSERT_TRUE(client.waitForStatus("Loaded 1 Vandreth project(s).")) << client.text(kStatusLine);
+    ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
     EXPECT_EQ(client.text(kAccountLine), "Signed in as Fresh");
     const auto checks = server.requestsTo(kMePath);
     ASSERT_EQ(checks.size(), 2u);
@@ -293,7 +293,7 @@ TEST_F(AccountTest, ProjectListFollowsEachAnswerAndAFailureKeepsIt)
               R"("public_url":"https://x.test/p","slug":"arena-1","status":"active"},42,)"
               R"({"display_name":"B\u00e9ta \u2713","slug":"b-2","status":"paused"}]})"));
     const std::vector<std::string> three{"Arena  [arena-1]  active", "  []  ", "B\xC3\xA9ta \xE2\x9C\x93  [b-2]  paused"};
-    EXPECT_EQ(client.text(kStatusLine), "Loaded 3 Vandreth project(s).");
+    EXPECT_EQ(client.text(kStatusLine), loadedStatus(3));
     EXPECT_EQ(client.listLines(), three);
     EXPECT_EQ(client.listSelection(), 0);
     EXPECT_TRUE(client.enabled(kOpenProjectButton));
@@ -309,7 +309,7 @@ TEST_F(AccountTest, ProjectListFollowsEachAnswerAndAFailureKeepsIt)
     server.replyOnce("GET", kInstancesPath,
                      ScriptedReply::json(200, R"({"instances":[{"slug":"a"},{"display_name":"Second"}]})"));
     client.click(kRefreshButton);
-    ASSERT_TRUE(client.waitForStatus("Loaded 2 Vandreth project(s).")) << client.text(kStatusLine);
+    ASSERT_TRUE(client.waitForStatus(loadedStatus(2))) << client.text(kStatusLine);
     EXPECT_EQ(client.listLines(), (std::vector<std::string>{"  [a]  ", "Second  []  "}));
     EXPECT_EQ(client.listSelection(), 0);
 
@@ -317,10 +317,10 @@ TEST_F(AccountTest, ProjectListFollowsEachAnswerAndAFailureKeepsIt)
         SCOPED_TRACE(empty);
         server.replyOnce("GET", kInstancesPath, ScriptedReply::json(200, R"({"instances":[{"slug":"refill"}]})"));
         client.click(kRefreshButton);
-        ASSERT_TRUE(client.waitForStatus("Loaded 1 Vandreth project(s).")) << client.text(kStatusLine);
+        ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
         server.replyOnce("GET", kInstancesPath, ScriptedReply::json(200, empty));
         client.click(kRefreshButton);
-        ASSERT_TRUE(client.waitForStatus("Loaded 0 Vandreth project(s).")) << client.text(kStatusLine);
+        ASSERT_TRUE(client.waitForStatus(loadedStatus(0))) << client.text(kStatusLine);
         EXPECT_EQ(client.listLines(), std::vector<std::string>{});
         EXPECT_EQ(client.listSelection(), -1);
         EXPECT_FALSE(client.enabled(kOpenProjectButton));

@@ -57,7 +57,7 @@ TEST_F(CommandsTest, GenerateLinkCodeWhileLinkedKeepsTheTokenAndSendsNoCredentia
     server.reply("GET", kLinkPollPath, ScriptedReply::hang());
 
     client.click(kGenerateButton);
-    EXPECT_EQ(client.text(kStatusLine), "Requesting a new Vandreth PC link code...");
+    EXPECT_EQ(client.text(kStatusLine), kRequestingCode);
     EXPECT_FALSE(client.enabled(kGenerateButton));
     // Only one link-code request is in flight at a time.
     client.command(kGenerateButton);
@@ -179,13 +179,13 @@ TEST_F(CommandsTest, RefreshSendsOneListRequestAtATime)
     ASSERT_TRUE(startLinked("{}", R"({"instances":[]})"));
     server.reply("GET", kInstancesPath, ScriptedReply::hang());
     client.click(kRefreshButton);
-    EXPECT_EQ(client.text(kStatusLine), "Refreshing your Vandreth projects...");
+    EXPECT_EQ(client.text(kStatusLine), kRefreshing);
     EXPECT_FALSE(client.enabled(kRefreshButton));
     ASSERT_TRUE(waitForRequestsTo(kInstancesPath, 2));
 
     client.setText(kStatusLine, "");
     client.command(kRefreshButton);
-    EXPECT_EQ(client.text(kStatusLine), "Refreshing your Vandreth projects...");
+    EXPECT_EQ(client.text(kStatusLine), kRefreshing);
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(requestCount(kInstancesPath), 2u);
     EXPECT_EQ(server.requestsTo(kInstancesPath)[1].header("Authorization"), std::string("Bearer ") + kToken);
@@ -206,7 +206,7 @@ TEST_F(ShellTest, UnlinkForgetsTheLinkLocallyAndTheNextCodeUsesTheSameDevice)
     const auto requestsBefore = server.requests().size();
 
     client.click(kUnlinkButton);
-    EXPECT_EQ(client.text(kStatusLine), "Vandreth desktop client unlinked.");
+    EXPECT_EQ(client.text(kStatusLine), kUnlinked);
     EXPECT_EQ(client.text(kLinkCodeEdit), "");
     expectUnlinkedWindow(client);
     EXPECT_EQ(client.text(kOriginEdit), origin);

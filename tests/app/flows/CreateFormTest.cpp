@@ -8,7 +8,6 @@
 namespace vandreth::test {
 namespace {
 
-constexpr const char* kCreating = "Creating your RERI from the Vandreth desktop client...";
 constexpr const char* kCreatedFallback = "Vandreth created your RERI from the desktop client.";
 constexpr const char* kFireEmoji = "\xF0\x9F\x94\xA5";
 

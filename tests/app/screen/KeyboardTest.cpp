@@ -13,7 +13,6 @@ namespace vandreth::test {
 namespace {
 
 constexpr const char* kOneProject = R"({"instances":[{"display_name":"Arena","slug":"arena-1","status":"active"}]})";
-constexpr const char* kLoadedOne = "Loaded 1 Vandreth project(s).";
 
 class Keyboard : public FlowTest {
 protected:
@@ -140,7 +139,7 @@ TEST_F(Keyboard, TypedTextReachesTheBoxThatTabReached)
 TEST_F(Keyboard, EnterAndEscInABoxStartNothing)
 {
     ASSERT_TRUE(show(true));
-    ASSERT_EQ(client.text(kStatusLine), kLoadedOne);
+    ASSERT_EQ(client.text(kStatusLine), loadedStatus(1));
     ASSERT_TRUE(tabTo(kNameEdit));
     ASSERT_TRUE(typedTextArrives(kNameEdit, "Sky Forge", "Sky Forge"));
 
@@ -155,7 +154,7 @@ TEST_F(Keyboard, EnterAndEscInABoxStartNothing)
         client.setText(id, before);
         // A command would have said so at once, and a create or refresh in flight would have
         // disabled its button.
-        EXPECT_EQ(client.text(kStatusLine), kLoadedOne);
+        EXPECT_EQ(client.text(kStatusLine), loadedStatus(1));
         EXPECT_TRUE(client.enabled(kCreateButton));
         EXPECT_TRUE(client.enabled(kRefreshButton));
         EXPECT_TRUE(IsWindowVisible(client.window()));
@@ -165,7 +164,7 @@ TEST_F(Keyboard, EnterAndEscInABoxStartNothing)
     server.replyOnce("GET", kInstancesPath, ScriptedReply::json(200, kOneProject));
     client.click(kRefreshButton);
     ASSERT_TRUE(waitForRequestsTo(kInstancesPath, 2));
-    ASSERT_TRUE(client.waitForStatus(kLoadedOne)) << client.text(kStatusLine);
+    ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
     std::vector<std::string> paths;
     for (const RecordedRequest& request : server.requests()) {
         paths.push_back(request.path);
@@ -183,7 +182,7 @@ TEST_F(Keyboard, EnterOrSpaceOnAFocusedButtonClicksItAndTheKeyboardStaysWithTheW
         server.replyOnce("GET", kInstancesPath, ScriptedReply::json(200, kOneProject));
         pressKey(key);
         ASSERT_TRUE(waitForRequestsTo(kInstancesPath, ++refreshes));
-        ASSERT_TRUE(client.waitForStatus(kLoadedOne)) << client.text(kStatusLine);
+        ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
         // Refresh lost the focus when it was disabled for its request; the window took it, so
         // Tab starts again from the first control.
         pressKey(VK_TAB);

@@ -6,6 +6,7 @@
 #include "CaseName.h"
 #include "ClientHarness.h"
 #include "ClientProcess.h"
+#include "ClientTexts.h"
 #include "LoopbackServer.h"
 #include "SpineSupport.h"
 
@@ -66,8 +67,6 @@ constexpr const char* kMeAnswer =
 // A project without pages: Open Selected Project then only says so.
 constexpr const char* kOneProject = R"({"instances":[{"display_name":"Arena","slug":"arena-1","status":"active"}]})";
 constexpr const char* kTwoProjects = R"({"instances":[{"slug":"a"},{"slug":"b"}]})";
-constexpr const char* kOneLoaded = "Loaded 1 Vandreth project(s).";
-constexpr const char* kTwoLoaded = "Loaded 2 Vandreth project(s).";
 constexpr const char* kNoProjectPage = "This project has no page to open.";
 
 // Every wParam a forger might pair with an lParam.
@@ -93,9 +92,9 @@ const ForgedAddress kForgedAddresses[] = {
 // The service of these tests: an account, one project at first, two at every later Refresh.
 void serveAccount(LoopbackServer& server)
 {
-    server.reply("GET", "/api/pc/me", ScriptedReply::json(200, kMeAnswer));
-    server.replyOnce("GET", "/api/pc/instances", ScriptedReply::json(200, kOneProject));
-    server.reply("GET", "/api/pc/instances", ScriptedReply::json(200, kTwoProjects));
+    server.reply("GET", kMePath, ScriptedReply::json(200, kMeAnswer));
+    server.replyOnce("GET", kInstancesPath, ScriptedReply::json(200, kOneProject));
+    server.reply("GET", kInstancesPath, ScriptedReply::json(200, kTwoProjects));
 }
 
 bool answersWmNull(HWND window)
@@ -115,7 +114,7 @@ TEST_P(ForeignResultPost, FromAnotherProgramChangesNothing)
     std::filesystem::create_directories(appData.folder() / "work");
     ClientProcess program({}, appData.folder() / "work");
     ASSERT_TRUE(program.waitUntilReady());
-    ASSERT_TRUE(ClientHarness::waitFor([&] { return program.text(kStatusLine) == kOneLoaded; }))
+    ASSERT_TRUE(ClientHarness::waitFor([&] { return program.text(kStatusLine) == loadedStatus(1); }))
         << program.text(kStatusLine);
 
     for (const WPARAM wParam : kForgedWParams) {
@@ -133,9 +132,9 @@ TEST_P(ForeignResultPost, FromAnotherProgramChangesNothing)
         EXPECT_TRUE(program.enabled(button)) << button;
     }
     program.click(kRefreshButton);
-    EXPECT_TRUE(ClientHarness::waitFor([&] { return program.text(kStatusLine) == kTwoLoaded; }))
+    EXPECT_TRUE(ClientHarness::waitFor([&] { return program.text(kStatusLine) == loadedStatus(2); }))
         << program.text(kStatusLine);
-    EXPECT_EQ(server.requestsTo("/api/pc/instances").size(), 2u);
+    EXPECT_EQ(server.requestsTo(kInstancesPath).size(), 2u);
     EXPECT_EQ(program.close(), std::optional<DWORD>(0));
 }
 
@@ -145,12 +144,12 @@ TEST(ForeignResultPost, WhileARequestIsOutLeavesItsKindBusy)
 {
     LoopbackServer server;
     serveAccount(server);
-    server.reply("GET", "/api/pc/instances", ScriptedReply::json(200, kTwoProjects).heldUntil("list"));
+    server.reply("GET", kInstancesPath, ScriptedReply::json(200, kTwoProjects).heldUntil("list"));
     ScopedAppData appData;
     appData.writeState(linkedStateFile(server.origin()));
     ClientHarness client;
     ASSERT_TRUE(client.start([] { noteResultAllocations = true; }));
-    ASSERT_TRUE(client.waitForStatus(kOneLoaded)) << client.text(kStatusLine);
+    ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
     // The first project list's result, received and freed.
     const LPARAM received = client.lastResultTaken();
     client.click(kRefreshButton);
@@ -178,12 +177,12 @@ TEST(ForeignResultPost, WhileARequestIsOutLeavesItsKindBusy)
     // The account check and the first project list came before them.
     ASSERT_TRUE(client.waitForResultsHandled(2 + posted));
 
-    EXPECT_EQ(client.text(kStatusLine), "Refreshing your Vandreth projects...");
+    EXPECT_EQ(client.text(kStatusLine), kRefreshing);
     EXPECT_FALSE(client.enabled(kRefreshButton));
     EXPECT_EQ(client.listLines(), std::vector<std::string>{"Arena  [arena-1]  active"});
 
     server.release("list");
-    ASSERT_TRUE(client.waitForStatus(kTwoLoaded)) << client.text(kStatusLine);
+    ASSERT_TRUE(client.waitForStatus(loadedStatus(2))) << client.text(kStatusLine);
     EXPECT_EQ(client.listLines(), (std::vector<std::string>{"  [a]  ", "  [b]  "}));
     EXPECT_TRUE(client.enabled(kRefreshButton));
     EXPECT_EQ(client.close(), 0);
@@ -209,22 +208,22 @@ TEST_P(SecondCreationMessage, NeitherRebindsNorRenamesTheWindow)
     appData.writeState(linkedStateFile(server.origin()));
     ClientHarness client;
     ASSERT_TRUE(client.start());
-    ASSERT_TRUE(client.waitForStatus(kOneLoaded)) << client.text(kStatusLine);
+    ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
 
     // Zeroed memory in place of an application object.
     std::vector<std::byte> decoy(1 << 16);
     CREATESTRUCTA creation{};
     creation.lpCreateParams = GetParam().decoy ? decoy.data() : nullptr;
     creation.lpszName = "Hijacked";
-    creation.lpszClass = "VandrethClientWindow";
+    creation.lpszClass = kWindowClass;
     SendMessageA(client.window(), WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&creation));
 
     char title[64] = {};
     GetWindowTextA(client.window(), title, sizeof(title));
     EXPECT_EQ(std::string(title), "Vandreth Client");
-    EXPECT_EQ(client.text(kStatusLine), kOneLoaded);
+    EXPECT_EQ(client.text(kStatusLine), loadedStatus(1));
     client.click(kRefreshButton);
-    EXPECT_TRUE(client.waitForStatus(kTwoLoaded)) << client.text(kStatusLine);
+    EXPECT_TRUE(client.waitForStatus(loadedStatus(2))) << client.text(kStatusLine);
     EXPECT_EQ(client.text(kAccountLine), "Signed in as Mira");
     EXPECT_EQ(client.close(), 0);
 }

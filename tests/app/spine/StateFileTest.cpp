@@ -119,7 +119,7 @@ TEST_P(StoredStateLoad, GivesOriginTokenAndDeviceId)
 {
     const StoredCase& c = GetParam();
     LoopbackServer server;
-    server.reply("GET", "/api/pc/me", ScriptedReply::hang());
+    server.reply("GET", kMePath, ScriptedReply::hang());
     ScopedAppData appData;
     appData.writeState(replaced(c.stored, "{SERVER}", server.origin()));
     const std::string origin = replaced(c.origin, "{SERVER}", server.origin());
@@ -131,9 +131,9 @@ TEST_P(StoredStateLoad, GivesOriginTokenAndDeviceId)
 
     EXPECT_EQ(client.text(kOriginEdit), origin);
     if (c.token.empty()) {
-        EXPECT_EQ(client.text(kStatusLine), "Ready to link your Vandreth account.");
+        EXPECT_EQ(client.text(kStatusLine), kReadyToLink);
     } else {
-        EXPECT_EQ(client.text(kStatusLine), "Checking linked Vandreth session...");
+        EXPECT_EQ(client.text(kStatusLine), kCheckingSession);
         ASSERT_TRUE(server.waitForRequests(1, 10s));
         EXPECT_EQ(server.requests()[0].header("Authorization"), "Bearer " + c.token);
     }
@@ -149,7 +149,6 @@ TEST_P(StoredStateLoad, GivesOriginTokenAndDeviceId)
     EXPECT_EQ(*saved, stateFileBytes(origin, deviceId, c.token));
 }
 
-const std::string kDefaultOrigin = "https://vandreth.example";
 
 INSTANTIATE_TEST_SUITE_P(
     Table, StoredStateLoad,
@@ -270,7 +269,7 @@ TEST_P(UnusableStatePlace, KeepsDefaultsAndRunsOn)
     ClientHarness client;
     ASSERT_TRUE(client.start());
     EXPECT_EQ(client.text(kOriginEdit), kDefaultOrigin);
-    EXPECT_EQ(client.text(kStatusLine), "Ready to link your Vandreth account.");
+    EXPECT_EQ(client.text(kStatusLine), kReadyToLink);
     client.command(kUnlinkButton);
     EXPECT_EQ(client.text(kStatusLine), kUnlinkedButNotSaved);
     EXPECT_EQ(client.close(), 0);
@@ -314,7 +313,7 @@ class UnreplaceableStateFile : public testing::Test {
 protected:
     void SetUp() override
     {
-        server.reply("GET", "/api/pc/me", ScriptedReply::hang());
+        server.reply("GET", kMePath, ScriptedReply::hang());
         stored = linkedStateFile(server.origin());
         appData.writeState(stored);
     }
@@ -324,7 +323,7 @@ protected:
         ClientHarness client;
         ASSERT_TRUE(client.start());
         // Loading needs no write access.
-        EXPECT_EQ(client.text(kStatusLine), "Checking linked Vandreth session...");
+        EXPECT_EQ(client.text(kStatusLine), kCheckingSession);
         client.click(kUnlinkButton);
         EXPECT_EQ(client.text(kStatusLine), kUnlinkedButNotSaved);
         EXPECT_EQ(appData.stateBytes(), stored);

@@ -33,8 +33,8 @@ TEST(TypedText, ReachesTheStateFileAsUtf8)
 TEST(TypedText, ReachesTheWireAsUtf8)
 {
     LoopbackServer server;
-    server.reply("GET", "/api/pc/me", ScriptedReply::hang());
-    server.reply("POST", "/api/pc/instances/create", ScriptedReply::hang());
+    server.reply("GET", kMePath, ScriptedReply::hang());
+    server.reply("POST", kCreatePath, ScriptedReply::hang());
     ScopedAppData appData;
     appData.writeState(linkedStateFile(server.origin()));
     ClientHarness client;
@@ -42,7 +42,7 @@ TEST(TypedText, ReachesTheWireAsUtf8)
     SendMessageW(client.control(kNameEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Caf\u00E9 \u2615"));
     client.click(kCreateButton);
     ASSERT_TRUE(server.waitForRequests(2, 10s));
-    const auto creates = server.requestsTo("/api/pc/instances/create");
+    const auto creates = server.requestsTo(kCreatePath);
     ASSERT_EQ(creates.size(), 1u);
     EXPECT_EQ(creates[0].body.rfind("display_name=Caf%C3%A9+%E2%98%95&", 0), 0u) << creates[0].body;
 }
@@ -50,7 +50,7 @@ TEST(TypedText, ReachesTheWireAsUtf8)
 TEST(WindowTextLength, ReportedTooLongAddsNothingToTheOrigin)
 {
     LoopbackServer server;
-    server.reply("POST", "/api/pc/link/start", ScriptedReply::hang());
+    server.reply("POST", kLinkStartPath, ScriptedReply::hang());
     ScopedAppData appData;
     appData.writeState(kStoredUnlinked);
     ClientHarness client;
