@@ -61,7 +61,7 @@ std::optional<double> clickRefresh(const RefreshControls& client, const std::str
     DWORD_PTR ignored = 0;
     SendMessageTimeoutA(client.refresh, BM_CLICK, 0, 0, SMTO_NORMAL, kCloseTimeoutMs, &ignored);
     const std::string status = windowText(client.status);
-    if (status != kRefreshingStatus && status != loaded) {
+    if (status != kRefreshing && status != loaded) {
         return std::nullopt;
     }
     return clickedAt;
@@ -112,7 +112,7 @@ std::optional<double> longestWhileHanging(LoopbackServer& server, const RefreshC
     const auto clickedAt = clickRefresh(client, loadedStatus(count));
     sleepMs(kHangMs);
     const std::vector<RoundTrip> samples = sampler.stop();
-    const bool hung = clickedAt && windowText(client.status) == kRefreshingStatus;
+    const bool hung = clickedAt && windowText(client.status) == kRefreshing;
     server.reply("GET", kInstancesPath, ScriptedReply::json(200, projectsAnswer(count, server.origin())));
     return hung ? std::optional<double>(longestRoundTrip(samples)) : std::nullopt;
 }

@@ -73,7 +73,7 @@ ProbeRun probeOnce(const std::wstring& probe)
     CloseHandle(writeEnd);
     HWND window = child ? child->waitForWindow(kWindowClass, kWindowTimeoutMs) : nullptr;
     HWND status = window != nullptr ? waitForControl(window, kStatusLine, kWindowTimeoutMs) : nullptr;
-    const auto shown = status != nullptr ? waitForText(status, kUnlinkedStatus, kWindowTimeoutMs) : std::nullopt;
+    const auto shown = status != nullptr ? waitForText(status, kReadyToLink, kWindowTimeoutMs) : std::nullopt;
     // The probe reports once it has ended.
     const auto exitCode = shown ? child->close(window, kCloseTimeoutMs) : std::nullopt;
     const std::string line = exitCode ? readLine(readEnd, nowMs() + kWindowTimeoutMs) : std::string();
