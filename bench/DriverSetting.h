@@ -23,7 +23,7 @@ inline constexpr const wchar_t* kInstancesPathWide = L"/api/pc/instances";
 // The access token in the state file of a linked client, and what the service takes.
 inline constexpr const char* kToken = "benchmark-token";
 
-inline constexpr double kWindowTimeoutMs = 30000;
+inline constexpr DWORD kWindowTimeoutMs = 30000;
 inline constexpr double kAnswerTimeoutMs = 120000;
 inline constexpr DWORD kCloseTimeoutMs = 10000;
 // How long sampling goes on after a figure's end, so that what follows it is seen too.

@@ -1,5 +1,7 @@
 #include "ClientHarness.h"
 
+#include "ClientTexts.h"
+#include "ProcessWindow.h"
 #include "VandrethWinApp.h"
 
 #include <cstdlib>
@@ -56,17 +58,6 @@ LRESULT CALLBACK countResults(int code, WPARAM removal, LPARAM message)
         ++*resultsTakenHere;
     }
     return CallNextHookEx(nullptr, code, removal, message);
-}
-
-BOOL CALLBACK findMainWindow(HWND candidate, LPARAM found)
-{
-    char className[64] = {};
-    GetClassNameA(candidate, className, sizeof(className));
-    if (std::string(className) == kWindowClass) {
-        *reinterpret_cast<HWND*>(found) = candidate;
-        return FALSE;
-    }
-    return TRUE;
 }
 
 }  // namespace
@@ -159,14 +150,10 @@ bool ClientHarness::start(const std::function<void()>& onClientThread, const Htt
     });
     return waitFor([this] {
         const DWORD id = threadId_;
-        HWND found = nullptr;
-        if (id != 0) {
-            EnumThreadWindows(id, findMainWindow, reinterpret_cast<LPARAM>(&found));
-        }
-        window_ = found;
+        window_ = id != 0 ? findThreadWindow(id) : nullptr;
         // The window exists before its controls do (they are built at WM_CREATE); the first
         // status text is set right after the window is shown.
-        return found != nullptr && control(kStatusLine) != nullptr && text(kStatusLine) != "Starting...";
+        return window_ != nullptr && control(kStatusLine) != nullptr && text(kStatusLine) != kStarting;
     });
 }
 

@@ -10,6 +10,8 @@ namespace vandreth::test {
 // The URL box's text when nothing else is stored.
 inline constexpr const char* kDefaultOrigin = "https://vandreth.example";
 
+// The status line while the window is being made, before the first real status.
+inline constexpr const char* kStarting = "Starting...";
 inline constexpr const char* kReadyToLink = "Ready to link your Vandreth account.";
 inline constexpr const char* kRequestingCode = "Requesting a new Vandreth PC link code...";
 inline constexpr const char* kCodeReady = "Code ready. Approve it at vandreth.example/link/pc.";
