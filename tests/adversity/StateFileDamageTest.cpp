@@ -15,7 +15,6 @@
 #include <ostream>
 #include <random>
 #include <regex>
-#include <sstream>
 #include <string>
 
 namespace vandreth::test {
@@ -24,20 +23,12 @@ namespace {
 // Everything under a folder: each path (relative, with '/') and its bytes; a folder has none.
 using FolderListing = std::map<std::string, std::optional<std::string>>;
 
-std::string fileBytes(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 FolderListing listing(const std::filesystem::path& folder)
 {
     FolderListing entries;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
         const std::string name = entry.path().lexically_relative(folder).generic_string();
-        entries[name] = entry.is_directory() ? std::nullopt : std::optional<std::string>(fileBytes(entry.path()));
+        entries[name] = entry.is_directory() ? std::nullopt : std::make_optional(fileBytes(entry.path()).value_or(""));
     }
     return entries;
 }
@@ -275,7 +266,7 @@ protected:
         expectUnlinkedStart(fresh, kDefaultOrigin);
         EXPECT_EQ(fresh.close(), 0);
 
-        const std::string saved = fileBytes(appData.stateFile());
+        const std::string saved = fileBytes(appData.stateFile()).value_or("");
         std::smatch id;
         ASSERT_TRUE(std::regex_search(saved, id, std::regex("vdwin-[0-9a-f]+"))) << saved;
         EXPECT_TRUE(isNewDeviceId(id.str())) << id.str();

@@ -84,19 +84,24 @@ std::filesystem::path ScopedAppData::stateFile() const
 
 std::optional<std::string> ScopedAppData::stateBytes() const
 {
-    std::ifstream in(stateFile(), std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return fileBytes(stateFile());
 }
 
 void ScopedAppData::writeState(const std::string& bytes) const
 {
     std::filesystem::create_directories(stateFile().parent_path());
     std::ofstream(stateFile(), std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::optional<std::string> fileBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
 }
 
 std::string stateFileBytes(const std::string& origin, const std::string& deviceId, const std::string& accessToken)

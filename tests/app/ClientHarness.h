@@ -42,6 +42,9 @@ private:
     std::optional<std::string> previous_;
 };
 
+// The file's bytes, or nothing when it cannot be read.
+std::optional<std::string> fileBytes(const std::filesystem::path& path);
+
 // The device id and access token of the state files that the tests write for the client.
 inline constexpr const char* kDeviceId = "vdwin-18c3f2a91b0";
 inline constexpr const char* kToken = "tok-7f3a";

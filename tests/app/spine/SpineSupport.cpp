@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <regex>
 #include <utility>
 
@@ -26,17 +24,6 @@ std::string linkedStateFile(const std::string& origin)
 std::string unlinkedStateFile(const std::string& origin)
 {
     return std::string(R"({"device_id":")") + kDeviceId + R"(","origin":")" + origin + R"("})";
-}
-
-std::optional<std::string> fileBytes(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
 }
 
 std::string savedDeviceId(const std::string& stateBytes)

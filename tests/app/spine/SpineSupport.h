@@ -4,8 +4,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <filesystem>
-#include <optional>
 #include <string>
 
 namespace vandreth::test {
@@ -16,9 +14,6 @@ std::string linkedStateFile(const std::string& origin);
 
 // An unlinked client's state file, on one line: kDeviceId and `origin`.
 std::string unlinkedStateFile(const std::string& origin);
-
-// The file's bytes, or nothing when it cannot be read.
-std::optional<std::string> fileBytes(const std::filesystem::path& path);
 
 // The "device_id" value of a state file as the client writes it; empty when there is none.
 std::string savedDeviceId(const std::string& stateBytes);
