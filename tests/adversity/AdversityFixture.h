@@ -2,6 +2,7 @@
 // Shared pieces of the adversity tests: a healthy service to start from, a server that resets
 // its connections, and a check that the window still answers.
 
+#include "AppTypes.h"
 #include "ClientHarness.h"
 #include "ClientTexts.h"
 #include "LoopbackServer.h"
@@ -25,6 +26,10 @@ void serveHealthyService(LoopbackServer& server);
 
 // The one line that the healthy project list shows.
 inline constexpr const char* kHealthyProjectLine = "Arena  [arena-1]  active";
+
+// Sends a request of `kind` as the user would: Generate Link Code (whose code is then polled),
+// Refresh, or Create RERI with a name typed. The account check needs nothing: the start sends it.
+void sendRequestOf(TaskKind kind, const ClientHarness& client);
 
 // True when the thread of `window` answers a WM_NULL within `timeout`.
 bool answersWmNull(HWND window, std::chrono::milliseconds timeout);

@@ -541,26 +541,6 @@ std::optional<int> buttonOf(TaskKind kind)
 
 class HostileAnswers : public testing::TestWithParam<HostileCase> {
 protected:
-    // Sends the request under test; for the account check that is the start itself.
-    void trigger(TaskKind kind)
-    {
-        switch (kind) {
-        case TaskKind::LinkStart:
-        case TaskKind::LinkPoll:
-            client.click(kGenerateButton);
-            break;
-        case TaskKind::Me:
-            break;
-        case TaskKind::Instances:
-            client.click(kRefreshButton);
-            break;
-        case TaskKind::CreateInstance:
-            client.setText(kNameEdit, "Forge");
-            client.click(kCreateButton);
-            break;
-        }
-    }
-
     // Another kind's button, and that it still brings its answer.
     void expectOtherKindWorks(TaskKind kind)
     {
@@ -639,7 +619,7 @@ TEST_P(HostileAnswers, LeaveTheClientWorkingAndItsStateKept)
             client.setText(kOriginEdit, hostileOrigin);
         }
     }
-    trigger(c.kind);
+    sendRequestOf(c.kind, client);
     if (c.kind == TaskKind::LinkPoll) {
         // The code's request has gone to the healthy service; its poll, a second after the
         // answer at the earliest, goes to the origin that the box holds by then.
