@@ -100,7 +100,6 @@ INSTANTIATE_TEST_SUITE_P(
 const char* const kCheckedAccount =
     R"({"user":{"display_name":"Mira","plan_name":"Creator","reri_limit_label":"3 of 5"},)"
     R"("available_cores":[{"key":"core-1","label":"Forge One"}]})";
-const char* const kOneProject = R"({"instances":[{"display_name":"Arena","slug":"arena-1","status":"active"}]})";
 
 // A linked client whose account could not be checked: the token stays, and with it every button
 // that needs one.
@@ -131,7 +130,7 @@ protected:
     void expectOneRefreshRestoresTheAccount()
     {
         server.replyOnce("GET", kMePath, ScriptedReply::json(200, kCheckedAccount));
-        server.reply("GET", kInstancesPath, ScriptedReply::json(200, kOneProject));
+        server.reply("GET", kInstancesPath, ScriptedReply::json(200, kOneProjectAnswer));
         const std::size_t checksBefore = requestCount(kMePath);
 
         client.click(kRefreshButton);
@@ -141,7 +140,7 @@ protected:
         EXPECT_EQ(client.text(kPlanLine), "Plan: Creator");
         EXPECT_EQ(client.text(kLimitLine), "Limit: 3 of 5");
         EXPECT_EQ(client.comboEntries(kCoreCombo), std::vector<std::string>{"Forge One"});
-        EXPECT_EQ(client.listLines(), std::vector<std::string>{"Arena  [arena-1]  active"});
+        EXPECT_EQ(client.listLines(), std::vector<std::string>{kOneProjectLine});
         EXPECT_EQ(requestCount(kMePath), checksBefore + 1);
         ASSERT_EQ(requestCount(kInstancesPath), 1u);
 
@@ -214,7 +213,7 @@ protected:
     {
         ScriptedReply held = GetParam().reply;
         server.replyOnce("GET", kMePath, std::move(held.heldUntil("stale check")));
-        server.reply("GET", kInstancesPath, ScriptedReply::json(200, kOneProject));
+        server.reply("GET", kInstancesPath, ScriptedReply::json(200, kOneProjectAnswer));
         ASSERT_TRUE(startClient(kToken));
         ASSERT_TRUE(waitForRequestsTo(kMePath, 1));
     }
@@ -270,8 +269,8 @@ TEST_F(AccountTest, FailedCheckAfterALinkDropsTheListsTheSummaryAndTheToken)
 {
     ASSERT_TRUE(startLinked(R"({"user":{"display_name":"Mira","plan_name":"Creator","reri_limit_label":"5"},)"
                             R"("available_cores":[{"key":"core-1","label":"Forge One"}]})",
-                            R"({"instances":[{"display_name":"Arena","slug":"arena-1","status":"active"}]})"));
-    ASSERT_EQ(client.listLines(), std::vector<std::string>{"Arena  [arena-1]  active"});
+                            kOneProjectAnswer));
+    ASSERT_EQ(client.listLines(), std::vector<std::string>{kOneProjectLine});
     ASSERT_EQ(client.comboEntries(kCoreCombo), std::vector<std::string>{"Forge One"});
 
     server.replyOnce("GET", kLinkPollPath, ScriptedReply::json(200, R"({"access_token":"tok-2"})"));

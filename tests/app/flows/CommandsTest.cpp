@@ -196,7 +196,7 @@ TEST_F(ShellTest, UnlinkForgetsTheLinkLocallyAndTheNextCodeUsesTheSameDevice)
     ASSERT_TRUE(startLinked(
         R"({"user":{"display_name":"Mira","plan_name":"Creator","reri_limit_label":"5"},)"
         R"("available_cores":[{"key":"core-1","label":"Forge One"}]})",
-        R"({"instances":[{"display_name":"Arena","slug":"arena-1","status":"active"}]})"));
+        kOneProjectAnswer));
     server.reply("GET", kLinkPollPath, ScriptedReply::json(202, "{}"));
     const std::string marker = uniqueMarker();
     ASSERT_TRUE(issueCode("UNL-1", server.origin() + "/approve/" + marker));

@@ -12,15 +12,13 @@
 namespace vandreth::test {
 namespace {
 
-constexpr const char* kOneProject = R"({"instances":[{"display_name":"Arena","slug":"arena-1","status":"active"}]})";
-
 class Keyboard : public FlowTest {
 protected:
     // Starts the client, linked with one project or not, and waits until it is in the
     // foreground.
     ::testing::AssertionResult show(bool linked)
     {
-        auto started = linked ? startLinked("{}", kOneProject) : startClient();
+        auto started = linked ? startLinked("{}", kOneProjectAnswer) : startClient();
         if (!started) {
             return started;
         }
@@ -161,7 +159,7 @@ TEST_F(Keyboard, EnterAndEscInABoxStartNothing)
     }
 
     // A request that does go out, after the keys, finds only the start's two before it.
-    server.replyOnce("GET", kInstancesPath, ScriptedReply::json(200, kOneProject));
+    server.replyOnce("GET", kInstancesPath, ScriptedReply::json(200, kOneProjectAnswer));
     client.click(kRefreshButton);
     ASSERT_TRUE(waitForRequestsTo(kInstancesPath, 2));
     ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
@@ -179,7 +177,7 @@ TEST_F(Keyboard, EnterOrSpaceOnAFocusedButtonClicksItAndTheKeyboardStaysWithTheW
     for (const WORD key : std::initializer_list<WORD>{VK_RETURN, VK_SPACE}) {
         SCOPED_TRACE(key);
         ASSERT_TRUE(tabTo(kRefreshButton));
-        server.replyOnce("GET", kInstancesPath, ScriptedReply::json(200, kOneProject));
+        server.replyOnce("GET", kInstancesPath, ScriptedReply::json(200, kOneProjectAnswer));
         pressKey(key);
         ASSERT_TRUE(waitForRequestsTo(kInstancesPath, ++refreshes));
         ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);

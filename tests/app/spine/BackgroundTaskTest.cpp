@@ -16,8 +16,6 @@ namespace vandreth::test {
 namespace {
 
 constexpr const char* kLinkStartAnswer = R"({"code":"KQ7-4M2","approve_url":""})";
-constexpr const char* kProjectsAnswer =
-    R"({"instances":[{"display_name":"Arena","slug":"arena-1","status":"active"}]})";
 constexpr const char* kMeAnswer =
     R"({"user":{"display_name":"Mira","plan_name":"Pro","reri_limit_label":"3 of 5"},"available_cores":[]})";
 
@@ -50,7 +48,7 @@ TEST_P(BusyTask, StartsNothingMoreWhileInFlight)
     // The session check hangs throughout: every task below runs beside it.
     server.reply("GET", kMePath, ScriptedReply::hang());
     server.reply("POST", kLinkStartPath, ScriptedReply::json(200, kLinkStartAnswer));
-    server.reply("GET", kInstancesPath, ScriptedReply::json(200, kProjectsAnswer));
+    server.reply("GET", kInstancesPath, ScriptedReply::json(200, kOneProjectAnswer));
     server.reply(c.method, c.path, ScriptedReply::hang());
     ScopedAppData appData;
     appData.writeState(linkedStateFile(server.origin()));
@@ -163,12 +161,12 @@ TEST(Worker, OutlivesItsWindowHarmlessly)
     // A later client in the same process works, and only its own answers reach its window.
     // Its check is answered after the first client's, which is then long delivered (or not).
     server.replyOnce("GET", kMePath, ScriptedReply::json(200, kMeAnswer).delayed(3000ms));
-    server.reply("GET", kInstancesPath, ScriptedReply::json(200, kProjectsAnswer));
+    server.reply("GET", kInstancesPath, ScriptedReply::json(200, kOneProjectAnswer));
     ClientHarness later;
     ASSERT_TRUE(later.start());
     ASSERT_TRUE(later.waitForStatus(loadedStatus(1), 15s));
     EXPECT_EQ(later.text(kAccountLine), "Signed in as Mira");
-    EXPECT_EQ(later.listLines(), std::vector<std::string>{"Arena  [arena-1]  active"});
+    EXPECT_EQ(later.listLines(), std::vector<std::string>{kOneProjectLine});
     EXPECT_EQ(server.requestsTo(kMePath).size(), 2u);
     EXPECT_EQ(later.close(), 0);
 }

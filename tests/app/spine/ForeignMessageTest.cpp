@@ -64,8 +64,6 @@ constexpr UINT kResultMessage = WM_APP + 1;
 constexpr const char* kMeAnswer =
     R"({"user":{"display_name":"Mira","plan_name":"Pro","reri_limit_label":"3 of 5"},)"
     R"("available_cores":[{"key":"core-1","label":"Forge One"}]})";
-// A project without pages: Open Selected Project then only says so.
-constexpr const char* kOneProject = R"({"instances":[{"display_name":"Arena","slug":"arena-1","status":"active"}]})";
 constexpr const char* kTwoProjects = R"({"instances":[{"slug":"a"},{"slug":"b"}]})";
 constexpr const char* kNoProjectPage = "This project has no page to open.";
 
@@ -89,11 +87,12 @@ const ForgedAddress kForgedAddresses[] = {
     {"DeadBeef", static_cast<LPARAM>(0xDEADBEEF)},
 };
 
-// The service of these tests: an account, one project at first, two at every later Refresh.
+// The service of these tests: an account, one project at first (without pages: Open Selected
+// Project then only says so), two at every later Refresh.
 void serveAccount(LoopbackServer& server)
 {
     server.reply("GET", kMePath, ScriptedReply::json(200, kMeAnswer));
-    server.replyOnce("GET", kInstancesPath, ScriptedReply::json(200, kOneProject));
+    server.replyOnce("GET", kInstancesPath, ScriptedReply::json(200, kOneProjectAnswer));
     server.reply("GET", kInstancesPath, ScriptedReply::json(200, kTwoProjects));
 }
 
@@ -179,7 +178,7 @@ TEST(ForeignResultPost, WhileARequestIsOutLeavesItsKindBusy)
 
     EXPECT_EQ(client.text(kStatusLine), kRefreshing);
     EXPECT_FALSE(client.enabled(kRefreshButton));
-    EXPECT_EQ(client.listLines(), std::vector<std::string>{"Arena  [arena-1]  active"});
+    EXPECT_EQ(client.listLines(), std::vector<std::string>{kOneProjectLine});
 
     server.release("list");
     ASSERT_TRUE(client.waitForStatus(loadedStatus(2))) << client.text(kStatusLine);
