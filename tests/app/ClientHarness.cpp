@@ -42,9 +42,6 @@ std::string itemText(HWND control, UINT lengthMessage, UINT textMessage, int ind
     return text;
 }
 
-// The message that carries a task result to the client's window.
-constexpr UINT kResultMessage = WM_APP + 1;
-
 // Where the harness whose client runs on this thread counts and notes the results taken.
 thread_local std::atomic<std::size_t>* resultsTakenHere = nullptr;
 thread_local std::atomic<LPARAM>* lastResultHere = nullptr;
@@ -53,7 +50,7 @@ LRESULT CALLBACK countResults(int code, WPARAM removal, LPARAM message)
 {
     const auto* taken = reinterpret_cast<const MSG*>(message);
     if (code == HC_ACTION && removal == PM_REMOVE && resultsTakenHere != nullptr &&
-        taken->message == kResultMessage) {
+        taken->message == kAsyncMessage) {
         *lastResultHere = taken->lParam;
         ++*resultsTakenHere;
     }

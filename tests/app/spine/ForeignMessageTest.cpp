@@ -60,7 +60,6 @@ void operator delete(void* memory, std::size_t) noexcept
 namespace vandreth::test {
 namespace {
 
-constexpr UINT kResultMessage = WM_APP + 1;
 constexpr const char* kMeAnswer =
     R"({"user":{"display_name":"Mira","plan_name":"Pro","reri_limit_label":"3 of 5"},)"
     R"("available_cores":[{"key":"core-1","label":"Forge One"}]})";
@@ -117,7 +116,7 @@ TEST_P(ForeignResultPost, FromAnotherProgramChangesNothing)
         << program.text(kStatusLine);
 
     for (const WPARAM wParam : kForgedWParams) {
-        ASSERT_TRUE(PostMessageA(program.window(), kResultMessage, wParam, GetParam().lParam));
+        ASSERT_TRUE(PostMessageA(program.window(), kAsyncMessage, wParam, GetParam().lParam));
     }
     // Handled after the forged messages, in the order of posting.
     ASSERT_TRUE(PostMessageA(program.window(), WM_COMMAND, MAKEWPARAM(kOpenProjectButton, 0), 0));
@@ -169,7 +168,7 @@ TEST(ForeignResultPost, WhileARequestIsOutLeavesItsKindBusy)
     std::size_t posted = 0;
     for (const LPARAM lParam : forged) {
         for (const WPARAM wParam : kForgedWParams) {
-            ASSERT_TRUE(PostMessageA(client.window(), kResultMessage, wParam, lParam));
+            ASSERT_TRUE(PostMessageA(client.window(), kAsyncMessage, wParam, lParam));
             ++posted;
         }
     }
