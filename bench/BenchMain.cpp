@@ -135,10 +135,10 @@ StartupRound startEachOnce(const Options& options, const std::string& origin, co
     round.withDlls = startOnce(options.floorWithDlls, kFloorClass, 0, kFloorReady, "");
     round.withControls = startOnce(options.floorWithControls, kFloorClass, kStatusLine, kFloorReady, "");
     state.write(origin, false);
-    round.unlinked = startOnce(options.client, kWindowClass, kStatusLine, kUnlinkedStatus, "");
+    round.unlinked = startOnce(options.client, kWindowClass, kStatusLine, kReadyToLink, "");
     round.probe = probeOnce(options.probe);
     state.write(origin, true);
-    round.linked = startOnce(options.client, kWindowClass, kStatusLine, kLinkedStatus, loadedStatus(kStartupProjects));
+    round.linked = startOnce(options.client, kWindowClass, kStatusLine, kCheckingSession, loadedStatus(kStartupProjects));
     return round;
 }
 

@@ -7,14 +7,19 @@ namespace vandreth::bench {
 
 double nowMs()
 {
+    LARGE_INTEGER counter{};
+    QueryPerformanceCounter(&counter);
+    return counterMs(counter.QuadPart);
+}
+
+double counterMs(LONGLONG counter)
+{
     static const double ticksPerMs = [] {
         LARGE_INTEGER frequency{};
         QueryPerformanceFrequency(&frequency);
         return static_cast<double>(frequency.QuadPart) / 1000.0;
     }();
-    LARGE_INTEGER counter{};
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / ticksPerMs;
+    return static_cast<double>(counter) / ticksPerMs;
 }
 
 void sleepMs(double ms)

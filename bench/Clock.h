@@ -11,6 +11,9 @@ namespace vandreth::bench {
 // Milliseconds on the performance counter (monotonic; its origin means nothing).
 double nowMs();
 
+// A reading of the performance counter (QueryPerformanceCounter) in the milliseconds of nowMs.
+double counterMs(LONGLONG counter);
+
 // Sleeps at least `ms` milliseconds.
 void sleepMs(double ms);
 

@@ -1,9 +1,10 @@
 #include "InProcessClient.h"
 
 #include "AppTypes.h"
-#include "ChildProcess.h"
 #include "ClientLook.h"
 #include "Clock.h"
+#include "FromOutside.h"
+#include "ProcessWindow.h"
 #include "VandrethWinApp.h"
 #include "WindowIds.h"
 
@@ -18,7 +19,8 @@ InProcessClient::InProcessClient()
           app.run(GetModuleHandleW(nullptr), SW_SHOWNOACTIVATE);
       })
 {
-    window_ = waitForProcessWindow(GetCurrentProcessId(), kWindowClass, 20000);
+    window_ =
+        test::waitForProcessWindow(GetCurrentProcessId(), nullptr, kWindowClass, test::WindowState::Listed, 20000);
     if (window_ != nullptr) {
         status_ = waitForControl(window_, kStatusLine, 10000);
     }

@@ -1,5 +1,6 @@
 #include "RefreshSessions.h"
 
+#include "ChildProcess.h"
 #include "Clock.h"
 #include "DriverSetting.h"
 #include "FloorRequest.h"
@@ -25,10 +26,10 @@ struct RefreshControls {
     HWND refresh = nullptr;
 };
 
-RefreshControls waitForRefreshControls(const ChildProcess& child)
+RefreshControls waitForRefreshControls(const test::ChildProcess& child)
 {
     RefreshControls controls;
-    controls.window = child.waitForWindow(kWindowClass, kWindowTimeoutMs);
+    controls.window = child.waitForWindow(test::WindowState::Listed, kWindowTimeoutMs);
     if (controls.window != nullptr) {
         controls.status = waitForControl(controls.window, kStatusLine, kWindowTimeoutMs);
         controls.refresh = waitForControl(controls.window, kRefreshButton, kWindowTimeoutMs);
@@ -61,7 +62,7 @@ std::optional<double> clickRefresh(const RefreshControls& client, const std::str
     DWORD_PTR ignored = 0;
     SendMessageTimeoutA(client.refresh, BM_CLICK, 0, 0, SMTO_NORMAL, kCloseTimeoutMs, &ignored);
     const std::string status = windowText(client.status);
-    if (status != kRefreshingStatus && status != loaded) {
+    if (status != kRefreshing && status != loaded) {
         return std::nullopt;
     }
     return clickedAt;
@@ -112,7 +113,7 @@ std::optional<double> longestWhileHanging(LoopbackServer& server, const RefreshC
     const auto clickedAt = clickRefresh(client, loadedStatus(count));
     sleepMs(kHangMs);
     const std::vector<RoundTrip> samples = sampler.stop();
-    const bool hung = clickedAt && windowText(client.status) == kRefreshingStatus;
+    const bool hung = clickedAt && windowText(client.status) == kRefreshing;
     server.reply("GET", kInstancesPath, ScriptedReply::json(200, projectsAnswer(count, server.origin())));
     return hung ? std::optional<double>(longestRoundTrip(samples)) : std::nullopt;
 }
@@ -126,8 +127,8 @@ RefreshSession refreshSession(const std::wstring& client, LoopbackServer& server
     server.reply("GET", kInstancesPath, ScriptedReply::json(200, projectsAnswer(count, server.origin())));
     state.write(server.origin(), true);
 
-    auto child = ChildProcess::start(client);
-    const RefreshControls controls = child ? waitForRefreshControls(*child) : RefreshControls{};
+    test::ChildProcess child(client);
+    const RefreshControls controls = child.started() ? waitForRefreshControls(child) : RefreshControls{};
     if (controls.status == nullptr || controls.refresh == nullptr) {
         session.failure = "the client's window did not come up";
         return session;
@@ -147,11 +148,11 @@ RefreshSession refreshSession(const std::wstring& client, LoopbackServer& server
         }
         sleepMs(200);
     }
-    session.memory = child->memory();
+    session.memory = memoryOf(child.handle());
     if (withHang) {
         session.hanging = longestWhileHanging(server, controls, count);
     }
-    if (child->close(controls.window, kCloseTimeoutMs) != DWORD{0}) {
+    if (child.close(controls.window, kCloseTimeoutMs) != DWORD{0}) {
         session.failure = "the client did not end cleanly when closed";
     }
     return session;

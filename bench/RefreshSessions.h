@@ -2,7 +2,7 @@
 // Refreshes of a linked client with N projects, clicked and watched from outside, each beside the
 // floor's bare GET of the same answer, and how the window answers meanwhile.
 
-#include "ChildProcess.h"
+#include "FromOutside.h"
 #include "LoopbackServer.h"
 #include "StateFolder.h"
 

@@ -1,5 +1,6 @@
 #include "StartupRuns.h"
 
+#include "ChildProcess.h"
 #include "Clock.h"
 #include "DriverSetting.h"
 #include "Responsiveness.h"
@@ -12,12 +13,12 @@ StartupRun startOnce(const std::wstring& program, const char* className, int tex
                      const std::string& settledText)
 {
     StartupRun run;
-    auto child = ChildProcess::start(program);
-    if (!child) {
+    test::ChildProcess child(program);
+    if (!child.started()) {
         run.failure = "could not start the program";
         return run;
     }
-    HWND window = child->waitForWindow(className, kWindowTimeoutMs);
+    HWND window = child.waitForWindow(test::WindowState::Listed, kWindowTimeoutMs, className);
     if (window == nullptr) {
         run.failure = "no window appeared";
         return run;
@@ -30,7 +31,7 @@ StartupRun startOnce(const std::wstring& program, const char* className, int tex
         run.failure = "the first text never showed (it says \"" + windowText(textWindow) + "\")";
         return run;
     }
-    run.toFirstText = *shown - child->startedAt();
+    run.toFirstText = *shown - counterMs(child.startCounter());
     if (!settledText.empty() && !waitForText(textWindow, settledText, kAnswerTimeoutMs)) {
         run.failure = "\"" + settledText + "\" never showed";
         return run;
@@ -42,8 +43,8 @@ StartupRun startOnce(const std::wstring& program, const char* className, int tex
         run.shownUntilLoop = samples.front().ms();
         run.afterwards = longestRoundTrip(samples, [&](const RoundTrip& trip) { return &trip != &samples.front(); });
     }
-    run.memory = child->memory();
-    const auto exitCode = child->close(window, kCloseTimeoutMs);
+    run.memory = memoryOf(child.handle());
+    const auto exitCode = child.close(window, kCloseTimeoutMs);
     if (exitCode != DWORD{0}) {
         run.failure = exitCode ? "exit code " + std::to_string(*exitCode) : "it did not end when closed";
         return run;

@@ -2,7 +2,7 @@
 // One start of a program (the client or a bare window), timed and watched from outside: how long
 // until its first text, how soon its window answers, and the memory it took.
 
-#include "ChildProcess.h"
+#include "FromOutside.h"
 
 #include <string>
 

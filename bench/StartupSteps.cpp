@@ -3,6 +3,7 @@
 #include "ChildProcess.h"
 #include "Clock.h"
 #include "DriverSetting.h"
+#include "FromOutside.h"
 #include "WindowIds.h"
 
 #include <windows.h>
@@ -69,20 +70,22 @@ ProbeRun probeOnce(const std::wstring& probe)
         return run;
     }
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    auto child = ChildProcess::start(probe, writeEnd);
+    test::ChildSetup setup;
+    setup.standardOutput = writeEnd;
+    test::ChildProcess child(probe, setup);
     CloseHandle(writeEnd);
-    HWND window = child ? child->waitForWindow(kWindowClass, kWindowTimeoutMs) : nullptr;
+    HWND window = child.started() ? child.waitForWindow(test::WindowState::Listed, kWindowTimeoutMs) : nullptr;
     HWND status = window != nullptr ? waitForControl(window, kStatusLine, kWindowTimeoutMs) : nullptr;
-    const auto shown = status != nullptr ? waitForText(status, kUnlinkedStatus, kWindowTimeoutMs) : std::nullopt;
+    const auto shown = status != nullptr ? waitForText(status, kReadyToLink, kWindowTimeoutMs) : std::nullopt;
     // The probe reports once it has ended.
-    const auto exitCode = shown ? child->close(window, kCloseTimeoutMs) : std::nullopt;
+    const auto exitCode = shown ? child.close(window, kCloseTimeoutMs) : std::nullopt;
     const std::string line = exitCode ? readLine(readEnd, nowMs() + kWindowTimeoutMs) : std::string();
     CloseHandle(readEnd);
     if (!shown || exitCode != DWORD{0} || line.empty()) {
         run.failure = "the probe did not come up, end cleanly or report";
         return run;
     }
-    run.toFirstText = *shown - child->startedAt();
+    run.toFirstText = *shown - counterMs(child.startCounter());
     run.steps["status"] = run.toFirstText;
     std::istringstream fields(line);
     std::string field;
@@ -96,7 +99,7 @@ ProbeRun probeOnce(const std::wstring& probe)
         if (name == "windows") {
             run.windows = static_cast<int>(value);
         } else {
-            run.steps[name] = value - child->startedAt();
+            run.steps[name] = value - counterMs(child.startCounter());
         }
     }
     run.ok = true;

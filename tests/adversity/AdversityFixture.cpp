@@ -42,6 +42,25 @@ void serveHealthyService(LoopbackServer& server)
     server.reply("POST", kCreatePath, ScriptedReply::json(200, R"({"message":"Forge is on its way."})"));
 }
 
+void sendRequestOf(TaskKind kind, const ClientHarness& client)
+{
+    switch (kind) {
+    case TaskKind::LinkStart:
+    case TaskKind::LinkPoll:
+        client.click(kGenerateButton);
+        break;
+    case TaskKind::Me:
+        break;
+    case TaskKind::Instances:
+        client.click(kRefreshButton);
+        break;
+    case TaskKind::CreateInstance:
+        client.setText(kNameEdit, "Forge");
+        client.click(kCreateButton);
+        break;
+    }
+}
+
 bool answersWmNull(HWND window, std::chrono::milliseconds timeout)
 {
     DWORD_PTR result = 0;

@@ -2,6 +2,7 @@
 // Shared pieces of the adversity tests: a healthy service to start from, a server that resets
 // its connections, and a check that the window still answers.
 
+#include "AppTypes.h"
 #include "ClientHarness.h"
 #include "ClientTexts.h"
 #include "LoopbackServer.h"
@@ -16,11 +17,7 @@
 
 namespace vandreth::test {
 
-inline constexpr const char* kToken = "tok-adversity-7f3a";
-inline constexpr const char* kDeviceId = "vdwin-18c3f2a91b0";
 inline constexpr const char* kCode = "WXYZ-1234";
-
-inline constexpr const char* kOneProjectLoaded = "Loaded 1 Vandreth project(s).";
 
 // The service as it answers when all is well: a link code, an account with one core, one
 // project, a created RERI. A link poll never answers, so that the status line keeps whatever
@@ -29,6 +26,10 @@ void serveHealthyService(LoopbackServer& server);
 
 // The one line that the healthy project list shows.
 inline constexpr const char* kHealthyProjectLine = "Arena  [arena-1]  active";
+
+// Sends a request of `kind` as the user would: Generate Link Code (whose code is then polled),
+// Refresh, or Create RERI with a name typed. The account check needs nothing: the start sends it.
+void sendRequestOf(TaskKind kind, const ClientHarness& client);
 
 // True when the thread of `window` answers a WM_NULL within `timeout`.
 bool answersWmNull(HWND window, std::chrono::milliseconds timeout);

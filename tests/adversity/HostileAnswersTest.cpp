@@ -2,6 +2,8 @@
 // client must survive them, say something sensible, keep its other buttons working and keep
 // the state file (token and device id): none of them is the service refusing the token.
 #include "AdversityFixture.h"
+#include "AppTypes.h"
+#include "CaseName.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +14,6 @@
 
 namespace vandreth::test {
 namespace {
-
-enum class Kind { LinkStart, LinkPoll, Me, Instances, CreateInstance };
 
 enum class Answer {
     HtmlPage,
@@ -47,18 +47,18 @@ constexpr auto kWmNullLimit = std::chrono::milliseconds(100);
 // The 50 MB and 100,000-element answers take a while to cross and to show under Wine.
 constexpr auto kAnswerLimit = std::chrono::seconds(20);
 
-const char* kindName(Kind kind)
+const char* kindName(TaskKind kind)
 {
     switch (kind) {
-    case Kind::LinkStart:
+    case TaskKind::LinkStart:
         return "LinkStart";
-    case Kind::LinkPoll:
+    case TaskKind::LinkPoll:
         return "LinkPoll";
-    case Kind::Me:
+    case TaskKind::Me:
         return "Me";
-    case Kind::Instances:
+    case TaskKind::Instances:
         return "Instances";
-    case Kind::CreateInstance:
+    case TaskKind::CreateInstance:
         break;
     }
     return "CreateInstance";
@@ -161,7 +161,7 @@ struct Outcome {
 };
 
 struct HostileCase {
-    Kind kind;
+    TaskKind kind;
     Answer answer;
     Outcome outcome;
 };
@@ -179,95 +179,95 @@ std::string rowName(const testing::TestParamInfo<HostileCase>& info)
 const std::vector<std::pair<int, Text>> kHealthySummary{
     {kAccountLine, "Signed in as Ada Lovelace"}, {kPlanLine, "Plan: Pro"}, {kLimitLine, "Limit: 5 RERIs"}};
 const std::vector<std::pair<int, Text>> kFallbackSummary{
-    {kAccountLine, "Signed in as Vandreth user"}, {kPlanLine, "Plan: Free"}, {kLimitLine, "Limit: -"}};
-const ListShape kNoCores{1, "No cores available", "No cores available"};
+    {kAccountLine, "Signed in as Vandreth user"}, {kPlanLine, "Plan: Free"}, {kLimitLine, kNoLimit}};
+const ListShape kNoCoreList{1, kNoCores, kNoCores};
 
 // The answer counts as a success, but nothing in it can be used: every reader falls back.
-Outcome fallbackOf(Kind kind)
+Outcome fallbackOf(TaskKind kind)
 {
     switch (kind) {
-    case Kind::LinkStart:
+    case TaskKind::LinkStart:
         return {kCodeReady, {{kLinkCodeEdit, ""}}};
-    case Kind::LinkPoll:
+    case TaskKind::LinkPoll:
         return {kWaitingForApproval, {{kLinkCodeEdit, kCode}}};
-    case Kind::Me:
-        return {kOneProjectLoaded, kFallbackSummary, std::nullopt, kNoCores};
-    case Kind::Instances:
-        return {"Loaded 0 Vandreth project(s).", {}, ListShape{0}};
-    case Kind::CreateInstance:
+    case TaskKind::Me:
+        return {loadedStatus(1), kFallbackSummary, std::nullopt, kNoCoreList};
+    case TaskKind::Instances:
+        return {loadedStatus(0), {}, ListShape{0}};
+    case TaskKind::CreateInstance:
         break;
     }
     return {"Vandreth created your RERI from the desktop client.", {{kNameEdit, ""}}};
 }
 
 // Every string member holds a value of another type; list elements are still objects.
-Outcome wrongTypedOf(Kind kind)
+Outcome wrongTypedOf(TaskKind kind)
 {
     switch (kind) {
-    case Kind::Me:
-        return {kOneProjectLoaded, kFallbackSummary, std::nullopt, ListShape{1, "", ""}};
-    case Kind::Instances:
-        return {kOneProjectLoaded, {}, ListShape{1, "  []  ", "  []  "}};
+    case TaskKind::Me:
+        return {loadedStatus(1), kFallbackSummary, std::nullopt, ListShape{1, "", ""}};
+    case TaskKind::Instances:
+        return {loadedStatus(1), {}, ListShape{1, "  []  ", "  []  "}};
     default:
         return fallbackOf(kind);
     }
 }
 
 // The request failed with `error`.
-Outcome failureOf(Kind kind, const std::string& error)
+Outcome failureOf(TaskKind kind, const std::string& error)
 {
     switch (kind) {
-    case Kind::LinkStart:
+    case TaskKind::LinkStart:
         return {error, {{kLinkCodeEdit, ""}}};
-    case Kind::LinkPoll:
+    case TaskKind::LinkPoll:
         return {error, {{kLinkCodeEdit, kCode}}};
-    case Kind::Me:
+    case TaskKind::Me:
         return {error,
-                {{kAccountLine, kAccountUnchecked}, {kPlanLine, "Plan: -"}, {kLimitLine, "Limit: -"}},
+                {{kAccountLine, kAccountUnchecked}, {kPlanLine, kNoPlan}, {kLimitLine, kNoLimit}},
                 ListShape{0},
-                kNoCores};
-    case Kind::Instances:
+                kNoCoreList};
+    case TaskKind::Instances:
         return {error, {}, ListShape{1, kHealthyProjectLine, kHealthyProjectLine}};
-    case Kind::CreateInstance:
+    case TaskKind::CreateInstance:
         break;
     }
     return {error, {{kNameEdit, "Forge"}}};
 }
 
 // The request is still out.
-Outcome pendingOf(Kind kind)
+Outcome pendingOf(TaskKind kind)
 {
     switch (kind) {
-    case Kind::LinkStart:
-        return {"Requesting a new Vandreth PC link code...", {{kLinkCodeEdit, ""}}};
-    case Kind::LinkPoll:
+    case TaskKind::LinkStart:
+        return {kRequestingCode, {{kLinkCodeEdit, ""}}};
+    case TaskKind::LinkPoll:
         return {kCodeReady, {{kLinkCodeEdit, kCode}}};
-    case Kind::Me:
-        return {"Checking linked Vandreth session...", {{kAccountLine, "Not linked yet"}}};
-    case Kind::Instances:
-        return {"Refreshing your Vandreth projects...", {}, ListShape{1, kHealthyProjectLine, kHealthyProjectLine}};
-    case Kind::CreateInstance:
+    case TaskKind::Me:
+        return {kCheckingSession, {{kAccountLine, kNotLinkedYet}}};
+    case TaskKind::Instances:
+        return {kRefreshing, {}, ListShape{1, kHealthyProjectLine, kHealthyProjectLine}};
+    case TaskKind::CreateInstance:
         break;
     }
-    return {"Creating your RERI from the Vandreth desktop client...", {{kNameEdit, "Forge"}}};
+    return {kCreating, {{kNameEdit, "Forge"}}};
 }
 
 // Every string member holds "Ada", a NUL, then "hidden": windows show the text up to the NUL.
-Outcome nulCutOf(Kind kind)
+Outcome nulCutOf(TaskKind kind)
 {
     switch (kind) {
-    case Kind::LinkStart:
+    case TaskKind::LinkStart:
         return {kCodeReady, {{kLinkCodeEdit, "Ada"}}};
-    case Kind::LinkPoll:
+    case TaskKind::LinkPoll:
         return {"Ada", {{kLinkCodeEdit, kCode}}};
-    case Kind::Me:
-        return {kOneProjectLoaded,
+    case TaskKind::Me:
+        return {loadedStatus(1),
                 {{kAccountLine, "Signed in as Ada"}, {kPlanLine, "Plan: Ada"}, {kLimitLine, "Limit: Ada"}},
                 std::nullopt,
                 ListShape{1, "Ada", "Ada"}};
-    case Kind::Instances:
-        return {kOneProjectLoaded, {}, ListShape{1, "Ada", "Ada"}};
-    case Kind::CreateInstance:
+    case TaskKind::Instances:
+        return {loadedStatus(1), {}, ListShape{1, "Ada", "Ada"}};
+    case TaskKind::CreateInstance:
         break;
     }
     return {"Ada", {{kNameEdit, ""}}};
@@ -276,39 +276,39 @@ Outcome nulCutOf(Kind kind)
 // The member that the kind shows holds 50 MB; the others hold "Pro". A link code is the
 // exception: a 50 MB code keeps the edit box busy for half a minute under Wine, so the code
 // stays short and its approval URL holds the 50 MB.
-Outcome hugeOf(Kind kind)
+Outcome hugeOf(TaskKind kind)
 {
     const Text huge("", kHugeLength);
     switch (kind) {
-    case Kind::LinkStart:
+    case TaskKind::LinkStart:
         return {kCodeReady, {{kLinkCodeEdit, kCode}}};
-    case Kind::LinkPoll:
+    case TaskKind::LinkPoll:
         return {huge, {{kLinkCodeEdit, kCode}}};
-    case Kind::Me:
-        return {kOneProjectLoaded,
+    case TaskKind::Me:
+        return {loadedStatus(1),
                 {{kAccountLine, Text("Signed in as ", kHugeLength)},
                  {kPlanLine, "Plan: Pro"},
                  {kLimitLine, "Limit: Pro"}},
                 std::nullopt,
                 ListShape{1, "Pro", "Pro"}};
-    case Kind::Instances: {
+    case TaskKind::Instances: {
         const Text line("", kHugeLength, "  [Pro]  Pro");
-        return {kOneProjectLoaded, {}, ListShape{1, line, line}};
+        return {loadedStatus(1), {}, ListShape{1, line, line}};
     }
-    case Kind::CreateInstance:
+    case TaskKind::CreateInstance:
         break;
     }
     return {huge, {{kNameEdit, ""}}};
 }
 
 // 100,000 list elements where the kind reads a list; a top-level array of 100,000 otherwise.
-Outcome manyOf(Kind kind)
+Outcome manyOf(TaskKind kind)
 {
     switch (kind) {
-    case Kind::Me:
-        return {kOneProjectLoaded, kHealthySummary, std::nullopt, ListShape{kManyElements, "Core 0", "Core 99999"}};
-    case Kind::Instances:
-        return {"Loaded 100000 Vandreth project(s).",
+    case TaskKind::Me:
+        return {loadedStatus(1), kHealthySummary, std::nullopt, ListShape{kManyElements, "Core 0", "Core 99999"}};
+    case TaskKind::Instances:
+        return {loadedStatus(100000),
                 {},
                 ListShape{kManyElements, "Project 0  [p-0]  live", "Project 99999  [p-99999]  live"}};
     default:
@@ -317,18 +317,19 @@ Outcome manyOf(Kind kind)
 }
 
 // Lists whose elements are numbers, strings, null, booleans, arrays and one partial object.
-Outcome wrongElementsOf(Kind kind)
+Outcome wrongElementsOf(TaskKind kind)
 {
-    if (kind == Kind::Me) {
-        return {kOneProjectLoaded, kHealthySummary, std::nullopt, ListShape{6, "", "k-only"}};
+    if (kind == TaskKind::Me) {
+        return {loadedStatus(1), kHealthySummary, std::nullopt, ListShape{6, "", "k-only"}};
     }
-    return {"Loaded 6 Vandreth project(s).", {}, ListShape{6, "  []  ", "  [s-only]  "}};
+    return {loadedStatus(6), {}, ListShape{6, "  []  ", "  [s-only]  "}};
 }
 
 std::vector<HostileCase> hostileCases()
 {
     std::vector<HostileCase> rows;
-    for (const Kind kind : {Kind::LinkStart, Kind::LinkPoll, Kind::Me, Kind::Instances, Kind::CreateInstance}) {
+    for (const TaskKind kind :
+         {TaskKind::LinkStart, TaskKind::LinkPoll, TaskKind::Me, TaskKind::Instances, TaskKind::CreateInstance}) {
         const auto add = [&](Answer answer, Outcome outcome) { rows.push_back({kind, answer, std::move(outcome)}); };
         add(Answer::HtmlPage, fallbackOf(kind));
         add(Answer::ErrorPage, failureOf(kind, "Vandreth returned HTTP 502."));
@@ -344,7 +345,7 @@ std::vector<HostileCase> hostileCases()
         add(Answer::WrongArray, wrongTypedOf(kind));
         add(Answer::WrongObject, wrongTypedOf(kind));
         add(Answer::WrongContainers, fallbackOf(kind));
-        if (kind == Kind::Me || kind == Kind::Instances) {
+        if (kind == TaskKind::Me || kind == TaskKind::Instances) {
             add(Answer::WrongElements, wrongElementsOf(kind));
         }
         add(Answer::CutShort, fallbackOf(kind));
@@ -355,23 +356,23 @@ std::vector<HostileCase> hostileCases()
     return rows;
 }
 
-const char* methodOf(Kind kind)
+const char* methodOf(TaskKind kind)
 {
-    return kind == Kind::LinkStart || kind == Kind::CreateInstance ? "POST" : "GET";
+    return kind == TaskKind::LinkStart || kind == TaskKind::CreateInstance ? "POST" : "GET";
 }
 
-const char* pathOf(Kind kind)
+const char* pathOf(TaskKind kind)
 {
     switch (kind) {
-    case Kind::LinkStart:
+    case TaskKind::LinkStart:
         return kLinkStartPath;
-    case Kind::LinkPoll:
+    case TaskKind::LinkPoll:
         return kLinkPollPath;
-    case Kind::Me:
+    case TaskKind::Me:
         return kMePath;
-    case Kind::Instances:
+    case TaskKind::Instances:
         return kInstancesPath;
-    case Kind::CreateInstance:
+    case TaskKind::CreateInstance:
         break;
     }
     return kCreatePath;
@@ -379,22 +380,22 @@ const char* pathOf(Kind kind)
 
 // A poll is answered 202 (still pending), as the service answers it most of the time: a
 // hostile body then cannot approve anything.
-int statusOf(Kind kind)
+int statusOf(TaskKind kind)
 {
-    return kind == Kind::LinkPoll ? 202 : 200;
+    return kind == TaskKind::LinkPoll ? 202 : 200;
 }
 
 // The kind's answer with `shown` (JSON text) in the member that the kind shows and `rest` in
 // every other string member it reads.
-std::string shapedBody(Kind kind, const std::string& shown, const std::string& rest)
+std::string shapedBody(TaskKind kind, const std::string& shown, const std::string& rest)
 {
     switch (kind) {
-    case Kind::LinkStart:
+    case TaskKind::LinkStart:
         return R"({"code":)" + shown + R"(,"approve_url":)" + rest + "}";
-    case Kind::Me:
+    case TaskKind::Me:
         return R"({"user":{"display_name":)" + shown + R"(,"plan_name":)" + rest + R"(,"reri_limit_label":)" + rest +
                R"(},"available_cores":[{"key":)" + rest + R"(,"label":)" + rest + "}]}";
-    case Kind::Instances:
+    case TaskKind::Instances:
         return R"({"instances":[{"core_label":)" + rest + R"(,"display_name":)" + shown + R"(,"manage_url":)" + rest +
                R"(,"public_url":)" + rest + R"(,"slug":)" + rest + R"(,"status":)" + rest + "}]}";
     default:
@@ -402,17 +403,17 @@ std::string shapedBody(Kind kind, const std::string& shown, const std::string& r
     }
 }
 
-std::string everywhere(Kind kind, const std::string& value)
+std::string everywhere(TaskKind kind, const std::string& value)
 {
     return shapedBody(kind, value, value);
 }
 
-std::string healthyShapedBody(Kind kind)
+std::string healthyShapedBody(TaskKind kind)
 {
     return shapedBody(kind, R"("Ada Lovelace")", R"("Pro")");
 }
 
-std::string manyBody(Kind kind)
+std::string manyBody(TaskKind kind)
 {
     std::string body;
     const auto each = [&](const char* opening, auto element) {
@@ -423,12 +424,12 @@ std::string manyBody(Kind kind)
         }
         body += "]";
     };
-    if (kind == Kind::Me) {
+    if (kind == TaskKind::Me) {
         each(R"({"user":{"display_name":"Ada Lovelace","plan_name":"Pro","reri_limit_label":"5 RERIs"},)"
              R"("available_cores":[)",
              [](const std::string& n) { return R"({"key":"core-)" + n + R"(","label":"Core )" + n + R"("})"; });
         body += "}";
-    } else if (kind == Kind::Instances) {
+    } else if (kind == TaskKind::Instances) {
         each(R"({"instances":[)", [](const std::string& n) {
             return R"({"display_name":"Project )" + n + R"(","slug":"p-)" + n + R"(","status":"live"})";
         });
@@ -439,21 +440,21 @@ std::string manyBody(Kind kind)
     return body;
 }
 
-std::string wrongContainersBody(Kind kind)
+std::string wrongContainersBody(TaskKind kind)
 {
     switch (kind) {
-    case Kind::Me:
+    case TaskKind::Me:
         return R"({"user":"Ada Lovelace","available_cores":{"key":"paper","label":"Paper 1.21"}})";
-    case Kind::Instances:
+    case TaskKind::Instances:
         return R"({"instances":{"display_name":"Arena","slug":"arena-1","status":"active"}})";
     default:
         return R"("WXYZ-1234")";
     }
 }
 
-std::string wrongElementsBody(Kind kind)
+std::string wrongElementsBody(TaskKind kind)
 {
-    if (kind == Kind::Me) {
+    if (kind == TaskKind::Me) {
         return R"({"user":{"display_name":"Ada Lovelace","plan_name":"Pro","reri_limit_label":"5 RERIs"},)"
                R"("available_cores":[42,"paper",null,true,[],{"key":"k-only"}]})";
     }
@@ -464,7 +465,7 @@ const std::string kHtml =
     "<!DOCTYPE html><html><head><title>Bad Gateway</title></head><body><h1>Bad Gateway</h1></body></html>";
 
 // The bytes of a JSON answer whose body stops halfway, for a server that then drops the line.
-std::string halfAnswer(Kind kind)
+std::string halfAnswer(TaskKind kind)
 {
     const std::string body = healthyShapedBody(kind);
     return "HTTP/1.1 " + std::to_string(statusOf(kind)) +
@@ -472,7 +473,7 @@ std::string halfAnswer(Kind kind)
            "\r\nConnection: close\r\n\r\n" + body.substr(0, body.size() / 2);
 }
 
-ScriptedReply hostileReply(Kind kind, Answer answer)
+ScriptedReply hostileReply(TaskKind kind, Answer answer)
 {
     const int status = statusOf(kind);
     const auto json = [&](const std::string& body) { return ScriptedReply::json(status, body); };
@@ -491,7 +492,7 @@ ScriptedReply hostileReply(Kind kind, Answer answer)
         return json(everywhere(kind, std::string(kNestingDepth, '[') + std::string(kNestingDepth, ']')));
     case Answer::HugeString: {
         const std::string huge = "\"" + std::string(kHugeLength, kHugeFill) + "\"";
-        return json(kind == Kind::LinkStart ? shapedBody(kind, R"("WXYZ-1234")", huge)
+        return json(kind == TaskKind::LinkStart ? shapedBody(kind, R"("WXYZ-1234")", huge)
                                             : shapedBody(kind, huge, R"("Pro")"));
     }
     case Answer::ManyElements:
@@ -524,14 +525,14 @@ ScriptedReply hostileReply(Kind kind, Answer answer)
 }
 
 // The button that stays disabled while a request of the kind is out, if it has one.
-std::optional<int> buttonOf(Kind kind)
+std::optional<int> buttonOf(TaskKind kind)
 {
     switch (kind) {
-    case Kind::LinkStart:
+    case TaskKind::LinkStart:
         return kGenerateButton;
-    case Kind::Instances:
+    case TaskKind::Instances:
         return kRefreshButton;
-    case Kind::CreateInstance:
+    case TaskKind::CreateInstance:
         return kCreateButton;
     default:
         return std::nullopt;
@@ -540,32 +541,12 @@ std::optional<int> buttonOf(Kind kind)
 
 class HostileAnswers : public testing::TestWithParam<HostileCase> {
 protected:
-    // Sends the request under test; for the account check that is the start itself.
-    void trigger(Kind kind)
-    {
-        switch (kind) {
-        case Kind::LinkStart:
-        case Kind::LinkPoll:
-            client.click(kGenerateButton);
-            break;
-        case Kind::Me:
-            break;
-        case Kind::Instances:
-            client.click(kRefreshButton);
-            break;
-        case Kind::CreateInstance:
-            client.setText(kNameEdit, "Forge");
-            client.click(kCreateButton);
-            break;
-        }
-    }
-
     // Another kind's button, and that it still brings its answer.
-    void expectOtherKindWorks(Kind kind)
+    void expectOtherKindWorks(TaskKind kind)
     {
-        if (kind == Kind::LinkStart || kind == Kind::LinkPoll) {
+        if (kind == TaskKind::LinkStart || kind == TaskKind::LinkPoll) {
             client.click(kRefreshButton);
-            EXPECT_TRUE(client.waitForStatus(kOneProjectLoaded)) << client.text(kStatusLine).substr(0, 200);
+            EXPECT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine).substr(0, 200);
             EXPECT_EQ(client.listLine(kProjectList, 0), kHealthyProjectLine);
         } else {
             client.click(kGenerateButton);
@@ -622,24 +603,24 @@ TEST_P(HostileAnswers, LeaveTheClientWorkingAndItsStateKept)
         }
     };
 
-    if (c.kind == Kind::Me) {
+    if (c.kind == TaskKind::Me) {
         answerUnderTest();
     }
-    appData.writeState(stateFileBytes(c.kind == Kind::Me ? hostileOrigin : server.origin(), kDeviceId, kToken));
+    appData.writeState(stateFileBytes(c.kind == TaskKind::Me ? hostileOrigin : server.origin(), kDeviceId, kToken));
     ASSERT_TRUE(client.start());
-    if (c.kind != Kind::Me) {
-        ASSERT_TRUE(client.waitForStatus(kOneProjectLoaded)) << client.text(kStatusLine);
+    if (c.kind != TaskKind::Me) {
+        ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
         answerUnderTest();
-        if (c.kind == Kind::CreateInstance) {
+        if (c.kind == TaskKind::CreateInstance) {
             // Holds the project list that a create starts, so that the create's own text stays.
             server.reply("GET", kInstancesPath, ScriptedReply::hang());
         }
-        if (c.kind != Kind::LinkPoll) {
+        if (c.kind != TaskKind::LinkPoll) {
             client.setText(kOriginEdit, hostileOrigin);
         }
     }
-    trigger(c.kind);
-    if (c.kind == Kind::LinkPoll) {
+    sendRequestOf(c.kind, client);
+    if (c.kind == TaskKind::LinkPoll) {
         // The code's request has gone to the healthy service; its poll, a second after the
         // answer at the earliest, goes to the origin that the box holds by then.
         client.setText(kOriginEdit, hostileOrigin);
@@ -731,25 +712,25 @@ TEST_P(ApprovingPollAnswers, StoreTheTokenAndSendItSafely)
 INSTANTIATE_TEST_SUITE_P(
     Rows, ApprovingPollAnswers,
     testing::Values(
-        ApprovalCase{"PaddedToken", R"({"access_token":"  tok-new \t"})", "tok-new", kOneProjectLoaded,
+        ApprovalCase{"PaddedToken", R"({"access_token":"  tok-new \t"})", "tok-new", loadedStatus(1),
                      "Bearer tok-new"},
         ApprovalCase{"NulInsideToken", R"({"access_token":"tok-new\u0000tail"})", R"(tok-new\u0000tail)",
-                     kOneProjectLoaded, "Bearer tok-new"},
+                     loadedStatus(1), "Bearer tok-new"},
         ApprovalCase{"LineBreakInsideToken", R"({"access_token":"tok-new\r\nX-Injected: yes"})",
-                     R"(tok-new\r\nX-Injected: yes)", kOneProjectLoaded, "Bearer tok-new"},
+                     R"(tok-new\r\nX-Injected: yes)", loadedStatus(1), "Bearer tok-new"},
         ApprovalCase{"TabInsideToken", R"({"access_token":"tok-new\tX-Injected: yes"})", R"(tok-new\tX-Injected: yes)",
-                     kOneProjectLoaded, "Bearer tok-new"},
+                     loadedStatus(1), "Bearer tok-new"},
         ApprovalCase{"SpaceInsideToken", R"({"access_token":"tok-new X-Injected: yes"})", "tok-new X-Injected: yes",
-                     kOneProjectLoaded, "Bearer tok-new"},
+                     loadedStatus(1), "Bearer tok-new"},
         ApprovalCase{"DeleteInsideToken", R"({"access_token":"tok-new\u007ftail"})", "tok-new\x7Ftail",
-                     kOneProjectLoaded, "Bearer tok-new"},
+                     loadedStatus(1), "Bearer tok-new"},
         ApprovalCase{"ControlInsideToken", R"({"access_token":"tok-new\u0001tail"})", R"(tok-new\u0001tail)",
-                     kOneProjectLoaded, "Bearer tok-new"},
+                     loadedStatus(1), "Bearer tok-new"},
         ApprovalCase{"Utf8LetterInsideToken", R"({"access_token":"tok-new\u00e9tail"})", "tok-new\xC3\xA9tail",
-                     kOneProjectLoaded, "Bearer tok-new"},
+                     loadedStatus(1), "Bearer tok-new"},
         ApprovalCase{"TokenOfWrongType", R"({"access_token":42})", "", kApprovedWithoutToken, std::nullopt},
         ApprovalCase{"NotJson", "<html><body>approved</body></html>", "", kApprovedWithoutToken, std::nullopt}),
-    [](const testing::TestParamInfo<ApprovalCase>& row) { return row.param.name; });
+    CaseName());
 
 }  // namespace
 }  // namespace vandreth::test

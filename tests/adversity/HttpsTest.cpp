@@ -3,6 +3,7 @@
 // three that must be refused (self-signed, another host's name, expired). The script passes
 // the servers' ports, and that of a plain-HTTP control server that reports what each TLS
 // server has seen, in VANDRETH_TLS_PORTS as a JSON object.
+#include "CaseName.h"
 #include "ClientHarness.h"
 #include "ClientTexts.h"
 #include "HttpClient.h"
@@ -24,9 +25,8 @@ namespace {
 
 using nlohmann::json;
 
-constexpr const char* kToken = "tok-over-tls";
-constexpr const char* kDeviceId = "vdwin-18c3f2a91b0";
-constexpr const char* kRedirectRefused = "Vandreth did not follow the service's redirect to another address.";
+// The token that the TLS stand-in service hands out and takes (tools/tls/tls_service.py).
+constexpr const char* kServiceToken = "tok-over-tls";
 
 std::string port(const std::string& server)
 {
@@ -84,7 +84,7 @@ TEST_P(Certificates, DecideWhetherTheRequestGoesOut)
     const json before = seenBy(c.server);
 
     const HttpResult result =
-        HttpClient().request("GET", "https://localhost:" + port(c.server) + "/api/pc/me", {}, kToken);
+        HttpClient().request("GET", "https://localhost:" + port(c.server) + kMePath, {}, kServiceToken);
 
     EXPECT_EQ(result.statusCode, c.status);
     EXPECT_EQ(result.error, c.error);
@@ -110,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CertificateCase{"SelfSigned", "self_signed", 0, kNoAnswer, "", 0},
                     CertificateCase{"OtherHostName", "wrong_host", 0, kNoAnswer, "", 0},
                     CertificateCase{"Expired", "expired", 0, kNoAnswer, "", 0}),
-    [](const testing::TestParamInfo<CertificateCase>& row) { return row.param.name; });
+    CaseName());
 
 // The trusted server redirects the account check: within its origin the request goes on over
 // TLS with the token; to plain HTTP, or to the same server under another name, nothing goes.
@@ -133,7 +133,7 @@ TEST_P(HttpsRedirects, StayOnTheOriginOrAreRefused)
 {
     const RedirectCase& c = GetParam();
     LoopbackServer plain;
-    plain.reply("GET", "/api/pc/me", ScriptedReply::json(200, R"({"user":{"display_name":"Plain Text"}})"));
+    plain.reply("GET", kMePath, ScriptedReply::json(200, R"({"user":{"display_name":"Plain Text"}})"));
     std::string location = c.location;
     for (const auto& [mark, value] : {std::pair<std::string, std::string>{"{plain}", std::to_string(plain.port())},
                                       std::pair<std::string, std::string>{"{tls}", port("trusted")}}) {
@@ -143,7 +143,7 @@ TEST_P(HttpsRedirects, StayOnTheOriginOrAreRefused)
     }
     const std::string url = "https://localhost:" + port("trusted") + "/redirect?to=" + percentEncode(location);
 
-    const HttpResult result = HttpClient().request("GET", url, {}, kToken);
+    const HttpResult result = HttpClient().request("GET", url, {}, kServiceToken);
 
     EXPECT_EQ(result.statusCode, c.status);
     EXPECT_EQ(result.error, c.error);
@@ -155,13 +155,13 @@ TEST_P(HttpsRedirects, StayOnTheOriginOrAreRefused)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, HttpsRedirects,
-    testing::Values(RedirectCase{"WithinTheOrigin", "/api/pc/me", 200, "", "Tess Layer"},
+    testing::Values(RedirectCase{"WithinTheOrigin", kMePath, 200, "", "Tess Layer"},
                     RedirectCase{"ToPlainHttp", "http://127.0.0.1:{plain}/api/pc/me", 302, kRedirectRefused, ""},
                     RedirectCase{"ToPlainHttpOnTheSamePort", "http://localhost:{tls}/api/pc/me", 302,
                                  kRedirectRefused, ""},
                     RedirectCase{"ToTheSameServerUnderAnotherName", "https://127.0.0.1:{tls}/api/pc/me", 302,
                                  kRedirectRefused, ""}),
-    [](const testing::TestParamInfo<RedirectCase>& row) { return row.param.name; });
+    CaseName());
 
 using HttpsClient = ServersRunning;
 
@@ -176,24 +176,24 @@ TEST_F(HttpsClient, LinksAndListsProjectsEndToEnd)
     EXPECT_EQ(client.text(kOriginEdit), origin);
 
     client.click(kGenerateButton);
-    ASSERT_TRUE(client.waitForStatus("Loaded 1 Vandreth project(s).", std::chrono::seconds(15)))
+    ASSERT_TRUE(client.waitForStatus(loadedStatus(1), std::chrono::seconds(15)))
         << client.text(kStatusLine);
     EXPECT_EQ(client.text(kLinkCodeEdit), "TLS-0001");
     EXPECT_EQ(client.text(kAccountLine), "Signed in as Tess Layer");
     EXPECT_EQ(client.listLines(), std::vector<std::string>{"Secure Arena  [secure-arena]  active"});
     EXPECT_EQ(client.close(), 0);
-    EXPECT_EQ(appData.stateBytes(), stateFileBytes(origin, kDeviceId, kToken));
+    EXPECT_EQ(appData.stateBytes(), stateFileBytes(origin, kDeviceId, kServiceToken));
 
     const json requests = seenBy("trusted")["requests"];
     ASSERT_EQ(requests.size(), earlier + 4);
-    const std::string bearer = std::string("Bearer ") + kToken;
+    const std::string bearer = std::string("Bearer ") + kServiceToken;
     const std::vector<json> expected{
-        {{"method", "POST"}, {"path", "/api/pc/link/start"}, {"authorization", nullptr},
-         {"body", "device_id=vdwin-18c3f2a91b0"}},
-        {{"method", "GET"}, {"path", "/api/pc/link/poll?code=TLS-0001&device_id=vdwin-18c3f2a91b0"},
+        {{"method", "POST"}, {"path", kLinkStartPath}, {"authorization", nullptr},
+         {"body", std::string("device_id=") + kDeviceId}},
+        {{"method", "GET"}, {"path", std::string(kLinkPollPath) + "?code=TLS-0001&device_id=" + kDeviceId},
          {"authorization", nullptr}, {"body", ""}},
-        {{"method", "GET"}, {"path", "/api/pc/me"}, {"authorization", bearer}, {"body", ""}},
-        {{"method", "GET"}, {"path", "/api/pc/instances"}, {"authorization", bearer}, {"body", ""}},
+        {{"method", "GET"}, {"path", kMePath}, {"authorization", bearer}, {"body", ""}},
+        {{"method", "GET"}, {"path", kInstancesPath}, {"authorization", bearer}, {"body", ""}},
     };
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(requests[earlier + i], expected[i]) << "request " << i;

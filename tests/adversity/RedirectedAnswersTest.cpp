@@ -1,6 +1,7 @@
 // A service that answers the client's requests with a redirect to another address: nothing
 // reaches that address, the token least of all, and the status line says why nothing came.
 #include "AdversityFixture.h"
+#include "CaseName.h"
 
 #include <gtest/gtest.h>
 
@@ -12,13 +13,9 @@
 namespace vandreth::test {
 namespace {
 
-constexpr const char* kRedirectRefused = "Vandreth did not follow the service's redirect to another address.";
-
-enum class Kind { LinkPoll, Me, Instances, CreateInstance };
-
 struct RedirectCase {
     std::string name;
-    Kind kind;
+    TaskKind kind;
     std::string method;
     std::string path;
     int status;
@@ -53,30 +50,17 @@ TEST_P(RedirectedRequests, ReachNoOtherOriginAndSayWhy)
     serveHealthyService(server);
     serveHealthyService(elsewhere);
     elsewhere.reply("GET", kLinkPollPath, ScriptedReply::json(200, R"({"access_token":"tok-elsewhere"})"));
-    if (c.kind == Kind::Me) {
+    if (c.kind == TaskKind::Me) {
         redirectToElsewhere(c);
     }
     appData.writeState(stateFileBytes(server.origin(), kDeviceId, kToken));
     ASSERT_TRUE(client.start());
-    if (c.kind != Kind::Me) {
-        ASSERT_TRUE(client.waitForStatus(kOneProjectLoaded)) << client.text(kStatusLine);
+    if (c.kind != TaskKind::Me) {
+        ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
         redirectToElsewhere(c);
     }
 
-    switch (c.kind) {
-    case Kind::LinkPoll:
-        client.click(kGenerateButton);
-        break;
-    case Kind::Instances:
-        client.click(kRefreshButton);
-        break;
-    case Kind::CreateInstance:
-        client.setText(kNameEdit, "Forge");
-        client.click(kCreateButton);
-        break;
-    case Kind::Me:
-        break;
-    }
+    sendRequestOf(c.kind, client);
 
     EXPECT_TRUE(client.waitForStatus(kRedirectRefused, std::chrono::seconds(10))) << client.text(kStatusLine);
     EXPECT_EQ(server.requestsTo(c.path).size(), c.requestsToPath);
@@ -84,10 +68,10 @@ TEST_P(RedirectedRequests, ReachNoOtherOriginAndSayWhy)
         ADD_FAILURE() << "the other origin received: " << leaked.raw;
     }
     EXPECT_TRUE(client.enabled(c.button));
-    if (c.kind == Kind::Instances) {
+    if (c.kind == TaskKind::Instances) {
         EXPECT_EQ(client.listLines(), std::vector<std::string>{kHealthyProjectLine});
     }
-    if (c.kind == Kind::CreateInstance) {
+    if (c.kind == TaskKind::CreateInstance) {
         // A create that did not happen keeps the form for another try.
         EXPECT_EQ(client.text(kNameEdit), "Forge");
     }
@@ -105,11 +89,11 @@ TEST_P(RedirectedRequests, ReachNoOtherOriginAndSayWhy)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, RedirectedRequests,
-    testing::Values(RedirectCase{"AccountCheckAtStart302", Kind::Me, "GET", kMePath, 302, 1, kGenerateButton},
-                    RedirectCase{"Refresh301", Kind::Instances, "GET", kInstancesPath, 301, 2, kRefreshButton},
-                    RedirectCase{"Create307", Kind::CreateInstance, "POST", kCreatePath, 307, 1, kCreateButton},
-                    RedirectCase{"LinkPoll302", Kind::LinkPoll, "GET", kLinkPollPath, 302, 1, kGenerateButton}),
-    [](const testing::TestParamInfo<RedirectCase>& row) { return row.param.name; });
+    testing::Values(RedirectCase{"AccountCheckAtStart302", TaskKind::Me, "GET", kMePath, 302, 1, kGenerateButton},
+                    RedirectCase{"Refresh301", TaskKind::Instances, "GET", kInstancesPath, 301, 2, kRefreshButton},
+                    RedirectCase{"Create307", TaskKind::CreateInstance, "POST", kCreatePath, 307, 1, kCreateButton},
+                    RedirectCase{"LinkPoll302", TaskKind::LinkPoll, "GET", kLinkPollPath, 302, 1, kGenerateButton}),
+    CaseName());
 
 }  // namespace
 }  // namespace vandreth::test

@@ -2,6 +2,7 @@
 // with a usable origin and device id, and its next save must either write a valid file in the
 // client's exact layout or leave what was there untouched.
 #include "AdversityFixture.h"
+#include "CaseName.h"
 
 #include <windows.h>
 
@@ -14,32 +15,20 @@
 #include <ostream>
 #include <random>
 #include <regex>
-#include <sstream>
 #include <string>
 
 namespace vandreth::test {
 namespace {
 
-constexpr const char* kDefaultOrigin = "https://vandreth.example";
-constexpr const char* kReady = "Ready to link your Vandreth account.";
-
 // Everything under a folder: each path (relative, with '/') and its bytes; a folder has none.
 using FolderListing = std::map<std::string, std::optional<std::string>>;
-
-std::string fileBytes(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 FolderListing listing(const std::filesystem::path& folder)
 {
     FolderListing entries;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
         const std::string name = entry.path().lexically_relative(folder).generic_string();
-        entries[name] = entry.is_directory() ? std::nullopt : std::optional<std::string>(fileBytes(entry.path()));
+        entries[name] = entry.is_directory() ? std::nullopt : std::make_optional(fileBytes(entry.path()).value_or(""));
     }
     return entries;
 }
@@ -101,7 +90,7 @@ bool isNewDeviceId(const std::string& id)
 // A client that starts without a token, on `origin`.
 void expectUnlinkedStart(const ClientHarness& client, const std::string& origin)
 {
-    EXPECT_EQ(client.text(kStatusLine), kReady);
+    EXPECT_EQ(client.text(kStatusLine), kReadyToLink);
     EXPECT_EQ(client.text(kOriginEdit), origin);
     EXPECT_FALSE(client.enabled(kRefreshButton));
 }
@@ -208,7 +197,7 @@ TEST_P(DamagedStateFiles, GiveAUsableStartAndASafeNextSave)
 
     ASSERT_TRUE(client.start());
     if (c.startsLinked) {
-        ASSERT_TRUE(client.waitForStatus(kOneProjectLoaded)) << client.text(kStatusLine);
+        ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
         EXPECT_EQ(client.text(kOriginEdit), server.origin());
         ASSERT_EQ(server.requestsTo(kMePath).size(), 1u);
         EXPECT_EQ(server.requestsTo(kMePath).front().header("Authorization"), std::string("Bearer ") + kToken);
@@ -263,7 +252,7 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"FolderInPlaceOfFile", Damage::FolderInPlaceOfFile, false, std::nullopt, Save::Untouched},
         DamageCase{"FileInPlaceOfFolder", Damage::FileInPlaceOfFolder, false, std::nullopt, Save::Untouched},
         DamageCase{"ReadOnlyFile", Damage::ReadOnlyFile, true, kDeviceId, Save::WrittenOrUntouched}),
-    [](const testing::TestParamInfo<DamageCase>& row) { return row.param.name; });
+    CaseName());
 
 // Every cut of a valid file, and every byte of it with its high bit flipped (which can never
 // leave valid JSON): each start is a fresh one, and the save at exit writes a valid file.
@@ -277,7 +266,7 @@ protected:
         expectUnlinkedStart(fresh, kDefaultOrigin);
         EXPECT_EQ(fresh.close(), 0);
 
-        const std::string saved = fileBytes(appData.stateFile());
+        const std::string saved = fileBytes(appData.stateFile()).value_or("");
         std::smatch id;
         ASSERT_TRUE(std::regex_search(saved, id, std::regex("vdwin-[0-9a-f]+"))) << saved;
         EXPECT_TRUE(isNewDeviceId(id.str())) << id.str();

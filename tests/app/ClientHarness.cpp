@@ -1,5 +1,7 @@
 #include "ClientHarness.h"
 
+#include "ClientTexts.h"
+#include "ProcessWindow.h"
 #include "VandrethWinApp.h"
 
 #include <cstdlib>
@@ -40,9 +42,6 @@ std::string itemText(HWND control, UINT lengthMessage, UINT textMessage, int ind
     return text;
 }
 
-// The message that carries a task result to the client's window.
-constexpr UINT kResultMessage = WM_APP + 1;
-
 // Where the harness whose client runs on this thread counts and notes the results taken.
 thread_local std::atomic<std::size_t>* resultsTakenHere = nullptr;
 thread_local std::atomic<LPARAM>* lastResultHere = nullptr;
@@ -51,22 +50,11 @@ LRESULT CALLBACK countResults(int code, WPARAM removal, LPARAM message)
 {
     const auto* taken = reinterpret_cast<const MSG*>(message);
     if (code == HC_ACTION && removal == PM_REMOVE && resultsTakenHere != nullptr &&
-        taken->message == kResultMessage) {
+        taken->message == kAsyncMessage) {
         *lastResultHere = taken->lParam;
         ++*resultsTakenHere;
     }
     return CallNextHookEx(nullptr, code, removal, message);
-}
-
-BOOL CALLBACK findMainWindow(HWND candidate, LPARAM found)
-{
-    char className[64] = {};
-    GetClassNameA(candidate, className, sizeof(className));
-    if (std::string(className) == kWindowClass) {
-        *reinterpret_cast<HWND*>(found) = candidate;
-        return FALSE;
-    }
-    return TRUE;
 }
 
 }  // namespace
@@ -93,19 +81,24 @@ std::filesystem::path ScopedAppData::stateFile() const
 
 std::optional<std::string> ScopedAppData::stateBytes() const
 {
-    std::ifstream in(stateFile(), std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return fileBytes(stateFile());
 }
 
 void ScopedAppData::writeState(const std::string& bytes) const
 {
     std::filesystem::create_directories(stateFile().parent_path());
     std::ofstream(stateFile(), std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::optional<std::string> fileBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
 }
 
 std::string stateFileBytes(const std::string& origin, const std::string& deviceId, const std::string& accessToken)
@@ -159,14 +152,10 @@ bool ClientHarness::start(const std::function<void()>& onClientThread, const Htt
     });
     return waitFor([this] {
         const DWORD id = threadId_;
-        HWND found = nullptr;
-        if (id != 0) {
-            EnumThreadWindows(id, findMainWindow, reinterpret_cast<LPARAM>(&found));
-        }
-        window_ = found;
+        window_ = id != 0 ? findThreadWindow(id) : nullptr;
         // The window exists before its controls do (they are built at WM_CREATE); the first
         // status text is set right after the window is shown.
-        return found != nullptr && control(kStatusLine) != nullptr && text(kStatusLine) != "Starting...";
+        return window_ != nullptr && control(kStatusLine) != nullptr && text(kStatusLine) != kStarting;
     });
 }
 

@@ -42,6 +42,18 @@ private:
     std::optional<std::string> previous_;
 };
 
+// The file's bytes, or nothing when it cannot be read.
+std::optional<std::string> fileBytes(const std::filesystem::path& path);
+
+// The device id and access token of the state files that the tests write for the client.
+inline constexpr const char* kDeviceId = "vdwin-18c3f2a91b0";
+inline constexpr const char* kToken = "tok-7f3a";
+
+// A project list of one project, and the line the client's list shows for it.
+inline constexpr const char* kOneProjectAnswer =
+    R"({"instances":[{"display_name":"Arena","slug":"arena-1","status":"active"}]})";
+inline constexpr const char* kOneProjectLine = "Arena  [arena-1]  active";
+
 // The unlinked and linked state files as the client writes them (CR LF, no final line end).
 std::string stateFileBytes(const std::string& origin, const std::string& deviceId, const std::string& accessToken = "");
 

@@ -21,6 +21,7 @@
 // Texts are UTF-8 on this program's streams. They cross to the client as UTF-16 (the wide
 // messages): Wine does not convert every 8-bit list message sent to another process.
 
+#include "ChildProcess.h"
 #include "WindowIds.h"
 
 #include <windows.h>
@@ -33,6 +34,7 @@
 #include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -121,17 +123,10 @@ int toInt(const std::string& text)
     throw CommandError("not a number: " + text);
 }
 
+// A client left running when the driver ends would outlive the test run that started it: the
+// child process that holds it ends it.
 class Driver {
 public:
-    // A client left running would outlive the test run that started it.
-    ~Driver()
-    {
-        if (process_ != nullptr) {
-            TerminateProcess(process_, 1);
-            CloseHandle(process_);
-        }
-    }
-
     json run(const std::string& command, const std::string& rest)
     {
         if (command == "launch") {
@@ -191,88 +186,50 @@ public:
     }
 
 private:
-    struct Search {
-        DWORD processId;
-        HWND found;
-    };
-
-    static BOOL CALLBACK matchWindow(HWND window, LPARAM param)
-    {
-        auto* search = reinterpret_cast<Search*>(param);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        char className[64] = {};
-        GetClassNameA(window, className, sizeof className);
-        if (owner == search->processId && std::string(className) == vandreth::kWindowClass) {
-            search->found = window;
-            return FALSE;
-        }
-        return TRUE;
-    }
-
     json launch(const std::string& exe, const std::string& appData)
     {
-        if (process_ != nullptr) {
+        if (client_) {
             throw CommandError("a client is already running");
         }
-        if (!SetEnvironmentVariableA("APPDATA", appData.c_str())) {
-            throw CommandError("cannot set APPDATA");
+        vandreth::test::ChildSetup setup;
+        setup.environment.push_back({L"APPDATA", widen(appData)});
+        client_.emplace(widen(exe), setup);
+        if (!client_->started()) {
+            const DWORD error = client_->startError();
+            client_.reset();
+            throw CommandError("CreateProcess failed with error " + std::to_string(error));
         }
-        std::string commandLine = "\"" + exe + "\"";
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info{};
-        if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &info)) {
-            throw CommandError("CreateProcess failed with error " + std::to_string(GetLastError()));
-        }
-        CloseHandle(info.hThread);
-        process_ = info.hProcess;
-        processId_ = info.dwProcessId;
         window_ = nullptr;
-        return processId_;
+        return client_->id();
     }
 
     json waitWindow(DWORD timeoutMs)
     {
-        requireProcess();
-        const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-        for (;;) {
-            Search search{processId_, nullptr};
-            EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
-            if (search.found != nullptr && IsWindowVisible(search.found)) {
-                window_ = search.found;
-                return reinterpret_cast<std::uintptr_t>(window_);
-            }
-            if (WaitForSingleObject(process_, 50) == WAIT_OBJECT_0) {
-                throw CommandError("the client ended before showing its window");
-            }
-            if (GetTickCount64() >= deadline) {
-                throw CommandError("no visible client window");
-            }
+        requireClient();
+        const HWND window = client_->waitForWindow(vandreth::test::WindowState::Visible, timeoutMs);
+        if (window == nullptr) {
+            throw CommandError(client_->exitCode() ? "the client ended before showing its window"
+                                                   : "no visible client window");
         }
+        window_ = window;
+        return reinterpret_cast<std::uintptr_t>(window_);
     }
 
     json close(DWORD timeoutMs)
     {
-        requireProcess();
-        if (window_ != nullptr) {
-            PostMessageA(window_, WM_CLOSE, 0, 0);
-        }
-        if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) {
+        requireClient();
+        const auto exitCode = client_->close(window_, timeoutMs);
+        if (!exitCode) {
             throw CommandError("the client is still running");
         }
-        DWORD exitCode = 0;
-        GetExitCodeProcess(process_, &exitCode);
-        CloseHandle(process_);
-        process_ = nullptr;
+        client_.reset();
         window_ = nullptr;
-        return exitCode;
+        return *exitCode;
     }
 
-    void requireProcess() const
+    void requireClient() const
     {
-        if (process_ == nullptr) {
+        if (!client_) {
             throw CommandError("no client launched");
         }
     }
@@ -389,8 +346,7 @@ private:
         }
     }
 
-    HANDLE process_ = nullptr;
-    DWORD processId_ = 0;
+    std::optional<vandreth::test::ChildProcess> client_;
     HWND window_ = nullptr;
 };
 

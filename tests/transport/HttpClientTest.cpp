@@ -2,6 +2,8 @@
 // answer (or its absence) turns into.
 #include "HttpClient.h"
 
+#include "CaseName.h"
+#include "ClientTexts.h"
 #include "LoopbackServer.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +17,9 @@ namespace vandreth {
 namespace {
 
 using nlohmann::json;
+using test::CaseName;
 using test::closedLoopbackPort;
+using test::kNoAnswer;
 using test::LoopbackServer;
 using test::RecordedRequest;
 using test::ScriptedReply;
@@ -24,14 +28,7 @@ using namespace std::chrono_literals;
 constexpr const char* kAccept = "Accept: application/json";
 constexpr const char* kFormType = "Content-Type: application/x-www-form-urlencoded";
 constexpr const char* kParseFailed = "Vandreth could not parse the request URL.";
-constexpr const char* kSendFailed = "Vandreth request failed before the server responded.";
 const std::string kBearer = "Authorization: Bearer ";
-
-template <typename Case>
-std::string rowName(const testing::TestParamInfo<Case>& info)
-{
-    return info.param.name;
-}
 
 bool startsWithIgnoringCase(const std::string& line, const std::string& prefix)
 {
@@ -152,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
         FramingCase{"QueryKept", "GET", "/api/pc/link/poll?code=AB%2BC&device_id=vdwin-1a", {}, "",
                     "/api/pc/link/poll?code=AB%2BC&device_id=vdwin-1a", {kAccept}, ""},
         FramingCase{"QueryWithoutPathGoesToRoot", "GET", "?code=x", {}, "", "/?code=x", {kAccept}, ""}),
-    rowName<FramingCase>);
+    CaseName());
 
 TEST(HeaderSafeToken, KeepsPrintableAsciiAndEndsAtAnyOtherByte)
 {
@@ -199,8 +196,8 @@ INSTANTIATE_TEST_SUITE_P(
                     NoResponseCase{"SchemeWithoutColon", "http//127.0.0.1/api", kParseFailed},
                     NoResponseCase{"UnknownScheme", "ftp://127.0.0.1/api", kParseFailed},
                     NoResponseCase{"NoHost", "http://", kParseFailed},
-                    NoResponseCase{"ConnectionRefused", "http://127.0.0.1:{closed}/api/pc/me", kSendFailed}),
-    rowName<NoResponseCase>);
+                    NoResponseCase{"ConnectionRefused", "http://127.0.0.1:{closed}/api/pc/me", kNoAnswer}),
+    CaseName());
 
 class HttpClientTest : public testing::Test {
 protected:
@@ -216,7 +213,7 @@ TEST_F(HttpClientTest, ConnectionClosedWithoutAnAnswerIsASendFailure)
 
     const HttpResult result = get("/gone");
 
-    EXPECT_EQ(result.error, kSendFailed);
+    EXPECT_EQ(result.error, kNoAnswer);
     EXPECT_EQ(result.statusCode, 0);
     EXPECT_TRUE(result.json.is_null());
 }
@@ -289,7 +286,7 @@ INSTANTIATE_TEST_SUITE_P(
                    0, json{{"x", 1}}, ""},
         AnswerCase{"BodyEndsWhenTheConnectionCloses", ScriptedReply::raw("HTTP/1.0 200 OK\r\n\r\n[true]"), 200,
                    json::array({true}), ""}),
-    rowName<AnswerCase>);
+    CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     Failure, Answer,
@@ -318,7 +315,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "Vandreth returned HTTP 400."},
         AnswerCase{"HtmlPage", htmlPage(502), 502, json::object(), "Vandreth returned HTTP 502."},
         AnswerCase{"LargeStatus", ScriptedReply::json(599, "{}"), 599, json::object(), "Vandreth returned HTTP 599."}),
-    rowName<AnswerCase>);
+    CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     BodyShapes, Answer,
@@ -343,7 +340,7 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerCase{"CutShortErrorStillReadsWhatCame",
                    ScriptedReply::cutShort(500, std::string(R"({"message":"boom"})") + std::string(64, ' '), 18), 500,
                    json{{"message", "boom"}}, "boom"}),
-    rowName<AnswerCase>);
+    CaseName());
 
 TEST_F(HttpClientTest, ChunkedBodyOfSeveralMegabytesArrivesWhole)
 {

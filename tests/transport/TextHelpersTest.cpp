@@ -2,6 +2,8 @@
 // converter, so these rows also pin down what it does with malformed input.
 #include "TextHelpers.h"
 
+#include "CaseName.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,13 +13,8 @@ namespace vandreth {
 namespace {
 
 using nlohmann::json;
+using test::CaseName;
 using namespace std::string_literals;
-
-template <typename Case>
-std::string rowName(const testing::TestParamInfo<Case>& info)
-{
-    return info.param.name;
-}
 
 struct TrimCase {
     std::string name;
@@ -48,7 +45,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TrimCase{"NulIsNoWhiteSpace", "\0 "s, "\0"s},
                     TrimCase{"NulInsideStays", " a\0b "s, "a\0b"s}, TrimCase{"NothingToTrim", "abc", "abc"},
                     TrimCase{"OneCharacter", " x", "x"}),
-    rowName<TrimCase>);
+    CaseName());
 
 struct JsonStringCase {
     std::string name;
@@ -87,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
         JsonStringCase{"NameComparedWithCase", json{{"Message", "x"}}, "message", "fallback"},
         JsonStringCase{"NoPathIntoObjects", json{{"user", json{{"name", "x"}}}}, "user.name", "fallback"},
         JsonStringCase{"Utf8Kept", json{{"m", "\xF0\x9F\x94\xA5"}}, "m", "\xF0\x9F\x94\xA5"}),
-    rowName<JsonStringCase>);
+    CaseName());
 
 TEST(JsonString, GivesTheFallbackAsGiven)
 {
@@ -123,7 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
                     WidenCase{"InvalidByteReplaced", "a\xFF" "b", u"a\uFFFDb"},
                     WidenCase{"LoneContinuationByteReplaced", "\x80", u"\uFFFD"},
                     WidenCase{"TruncatedSequenceReplaced", "a\xC3", u"a\uFFFD"}),
-    rowName<WidenCase>);
+    CaseName());
 
 struct NarrowCase {
     std::string name;
@@ -150,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
                     NarrowCase{"SurrogatePair", u"\xD83D\xDD25", "\xF0\x9F\x94\xA5"},
                     NarrowCase{"StopsAtNul", u"a\0b"s, "a"},
                     NarrowCase{"LoneSurrogateReplaced", u"a\xDC00" u"b", "a\xEF\xBF\xBD" "b"}),
-    rowName<NarrowCase>);
+    CaseName());
 
 struct PercentEncodeCase {
     std::string name;
@@ -184,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(
         PercentEncodeCase{"FormAndUrlDelimiters", "&=?/#:@", "%26%3D%3F%2F%23%3A%40"},
         PercentEncodeCase{"LettersNextToTheirRanges", "@[`{/:", "%40%5B%60%7B%2F%3A"},
         PercentEncodeCase{"ControlBytesAndBoundaries", "\t\r\n\x1F\x7F\xFF", "%09%0D%0A%1F%7F%FF"}),
-    rowName<PercentEncodeCase>);
+    CaseName());
 
 }  // namespace
 }  // namespace vandreth

@@ -2,6 +2,8 @@
 // in flight beyond the client's limits. The limits here are short stand-ins for the program's.
 #include "HttpClient.h"
 
+#include "CaseName.h"
+#include "ClientTexts.h"
 #include "LoopbackServer.h"
 
 #include <gtest/gtest.h>
@@ -14,12 +16,12 @@ namespace vandreth {
 namespace {
 
 using nlohmann::json;
+using test::CaseName;
+using test::kNoAnswer;
+using test::kTooSlow;
 using test::LoopbackServer;
 using test::ScriptedReply;
 using namespace std::chrono_literals;
-
-constexpr const char* kTooSlow = "Vandreth stopped waiting: the server took too long to answer.";
-constexpr const char* kSendFailed = "Vandreth request failed before the server responded.";
 
 // Far beyond any of the limits below, yet far below the test's own time-out: an exchange that
 // takes this long was not bounded by them.
@@ -78,9 +80,9 @@ INSTANTIATE_TEST_SUITE_P(
                  kTooSlow},
         // Each hop answers in time, but the hops together take longer than the exchange may.
         SlowCase{"RedirectsWithinTheOriginForTooLong", redirectToItself("/slow"), 0, json(), kTooSlow},
-        SlowCase{"NoAnswerAtAll", ScriptedReply::hang(), 0, json(), kSendFailed},
+        SlowCase{"NoAnswerAtAll", ScriptedReply::hang(), 0, json(), kNoAnswer},
         SlowCase{"SlowButWithinTheLimit", ScriptedReply::slowDrip(200, "[1,2]", 50ms), 200, json::array({1, 2}), ""}),
-    [](const testing::TestParamInfo<SlowCase>& row) { return row.param.name; });
+    CaseName());
 
 }  // namespace
 }  // namespace vandreth

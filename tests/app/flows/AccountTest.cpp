@@ -1,6 +1,7 @@
 // The account check and the project list: the summary lines, the cores, the list box, and what
 // a failed check takes away.
 
+#include "CaseName.h"
 #include "FlowFixture.h"
 
 namespace vandreth::test {
@@ -99,15 +100,14 @@ INSTANTIATE_TEST_SUITE_P(
 const char* const kCheckedAccount =
     R"({"user":{"display_name":"Mira","plan_name":"Creator","reri_limit_label":"3 of 5"},)"
     R"("available_cores":[{"key":"core-1","label":"Forge One"}]})";
-const char* const kOneProject = R"({"instances":[{"display_name":"Arena","slug":"arena-1","status":"active"}]})";
 
 // A linked client whose account could not be checked: the token stays, and with it every button
 // that needs one.
 void expectUncheckedWindow(const ClientHarness& client)
 {
     EXPECT_EQ(client.text(kAccountLine), kAccountUnchecked);
-    EXPECT_EQ(client.text(kPlanLine), "Plan: -");
-    EXPECT_EQ(client.text(kLimitLine), "Limit: -");
+    EXPECT_EQ(client.text(kPlanLine), kNoPlan);
+    EXPECT_EQ(client.text(kLimitLine), kNoLimit);
     EXPECT_EQ(client.listLines(), std::vector<std::string>{});
     EXPECT_EQ(client.comboEntries(kCoreCombo), std::vector<std::string>{kNoCores});
     EXPECT_TRUE(client.enabled(kRefreshButton));
@@ -130,24 +130,24 @@ protected:
     void expectOneRefreshRestoresTheAccount()
     {
         server.replyOnce("GET", kMePath, ScriptedReply::json(200, kCheckedAccount));
-        server.reply("GET", kInstancesPath, ScriptedReply::json(200, kOneProject));
+        server.reply("GET", kInstancesPath, ScriptedReply::json(200, kOneProjectAnswer));
         const std::size_t checksBefore = requestCount(kMePath);
 
         client.click(kRefreshButton);
         EXPECT_EQ(client.text(kStatusLine), kCheckingSession);
-        ASSERT_TRUE(client.waitForStatus("Loaded 1 Vandreth project(s).")) << client.text(kStatusLine);
+        ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
         EXPECT_EQ(client.text(kAccountLine), "Signed in as Mira");
         EXPECT_EQ(client.text(kPlanLine), "Plan: Creator");
         EXPECT_EQ(client.text(kLimitLine), "Limit: 3 of 5");
         EXPECT_EQ(client.comboEntries(kCoreCombo), std::vector<std::string>{"Forge One"});
-        EXPECT_EQ(client.listLines(), std::vector<std::string>{"Arena  [arena-1]  active"});
+        EXPECT_EQ(client.listLines(), std::vector<std::string>{kOneProjectLine});
         EXPECT_EQ(requestCount(kMePath), checksBefore + 1);
         ASSERT_EQ(requestCount(kInstancesPath), 1u);
 
         client.click(kRefreshButton);
         EXPECT_EQ(client.text(kStatusLine), kRefreshing);
         ASSERT_TRUE(waitForRequestsTo(kInstancesPath, 2));
-        ASSERT_TRUE(client.waitForStatus("Loaded 1 Vandreth project(s).")) << client.text(kStatusLine);
+        ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
         EXPECT_EQ(requestCount(kMePath), checksBefore + 1);
         for (const auto& request : server.requests()) {
             EXPECT_EQ(request.header("Authorization"), std::string("Bearer ") + kToken) << request.requestLine;
@@ -213,7 +213,7 @@ protected:
     {
         ScriptedReply held = GetParam().reply;
         server.replyOnce("GET", kMePath, std::move(held.heldUntil("stale check")));
-        server.reply("GET", kInstancesPath, ScriptedReply::json(200, kOneProject));
+        server.reply("GET", kInstancesPath, ScriptedReply::json(200, kOneProjectAnswer));
         ASSERT_TRUE(startClient(kToken));
         ASSERT_TRUE(waitForRequestsTo(kMePath, 1));
     }
@@ -245,7 +245,7 @@ TEST_P(StaleCheckTest, AfterAnApprovalIsFollowedByACheckOfTheNewToken)
     EXPECT_EQ(requestCount(kMePath), 1u);
 
     server.release("stale check");
-    ASSERT_TRUE(client.waitForStatus("Loaded 1 Vandreth project(s).")) << client.text(kStatusLine);
+    ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
     EXPECT_EQ(client.text(kAccountLine), "Signed in as Fresh");
     const auto checks = server.requestsTo(kMePath);
     ASSERT_EQ(checks.size(), 2u);
@@ -269,8 +269,8 @@ TEST_F(AccountTest, FailedCheckAfterALinkDropsTheListsTheSummaryAndTheToken)
 {
     ASSERT_TRUE(startLinked(R"({"user":{"display_name":"Mira","plan_name":"Creator","reri_limit_label":"5"},)"
                             R"("available_cores":[{"key":"core-1","label":"Forge One"}]})",
-                            R"({"instances":[{"display_name":"Arena","slug":"arena-1","status":"active"}]})"));
-    ASSERT_EQ(client.listLines(), std::vector<std::string>{"Arena  [arena-1]  active"});
+                            kOneProjectAnswer));
+    ASSERT_EQ(client.listLines(), std::vector<std::string>{kOneProjectLine});
     ASSERT_EQ(client.comboEntries(kCoreCombo), std::vector<std::string>{"Forge One"});
 
     server.replyOnce("GET", kLinkPollPath, ScriptedReply::json(200, R"({"access_token":"tok-2"})"));
@@ -292,7 +292,7 @@ TEST_F(AccountTest, ProjectListFollowsEachAnswerAndAFailureKeepsIt)
               R"("public_url":"https://x.test/p","slug":"arena-1","status":"active"},42,)"
               R"({"display_name":"B\u00e9ta \u2713","slug":"b-2","status":"paused"}]})"));
     const std::vector<std::string> three{"Arena  [arena-1]  active", "  []  ", "B\xC3\xA9ta \xE2\x9C\x93  [b-2]  paused"};
-    EXPECT_EQ(client.text(kStatusLine), "Loaded 3 Vandreth project(s).");
+    EXPECT_EQ(client.text(kStatusLine), loadedStatus(3));
     EXPECT_EQ(client.listLines(), three);
     EXPECT_EQ(client.listSelection(), 0);
     EXPECT_TRUE(client.enabled(kOpenProjectButton));
@@ -308,7 +308,7 @@ TEST_F(AccountTest, ProjectListFollowsEachAnswerAndAFailureKeepsIt)
     server.replyOnce("GET", kInstancesPath,
                      ScriptedReply::json(200, R"({"instances":[{"slug":"a"},{"display_name":"Second"}]})"));
     client.click(kRefreshButton);
-    ASSERT_TRUE(client.waitForStatus("Loaded 2 Vandreth project(s).")) << client.text(kStatusLine);
+    ASSERT_TRUE(client.waitForStatus(loadedStatus(2))) << client.text(kStatusLine);
     EXPECT_EQ(client.listLines(), (std::vector<std::string>{"  [a]  ", "Second  []  "}));
     EXPECT_EQ(client.listSelection(), 0);
 
@@ -316,10 +316,10 @@ TEST_F(AccountTest, ProjectListFollowsEachAnswerAndAFailureKeepsIt)
         SCOPED_TRACE(empty);
         server.replyOnce("GET", kInstancesPath, ScriptedReply::json(200, R"({"instances":[{"slug":"refill"}]})"));
         client.click(kRefreshButton);
-        ASSERT_TRUE(client.waitForStatus("Loaded 1 Vandreth project(s).")) << client.text(kStatusLine);
+        ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
         server.replyOnce("GET", kInstancesPath, ScriptedReply::json(200, empty));
         client.click(kRefreshButton);
-        ASSERT_TRUE(client.waitForStatus("Loaded 0 Vandreth project(s).")) << client.text(kStatusLine);
+        ASSERT_TRUE(client.waitForStatus(loadedStatus(0))) << client.text(kStatusLine);
         EXPECT_EQ(client.listLines(), std::vector<std::string>{});
         EXPECT_EQ(client.listSelection(), -1);
         EXPECT_FALSE(client.enabled(kOpenProjectButton));

@@ -1,5 +1,6 @@
 // The buttons: what each one sends, shows and saves, and which addresses reach the shell.
 
+#include "CaseName.h"
 #include "FlowFixture.h"
 #include "WebAddress.h"
 
@@ -56,7 +57,7 @@ TEST_F(CommandsTest, GenerateLinkCodeWhileLinkedKeepsTheTokenAndSendsNoCredentia
     server.reply("GET", kLinkPollPath, ScriptedReply::hang());
 
     client.click(kGenerateButton);
-    EXPECT_EQ(client.text(kStatusLine), "Requesting a new Vandreth PC link code...");
+    EXPECT_EQ(client.text(kStatusLine), kRequestingCode);
     EXPECT_FALSE(client.enabled(kGenerateButton));
     // Only one link-code request is in flight at a time.
     client.command(kGenerateButton);
@@ -178,13 +179,13 @@ TEST_F(CommandsTest, RefreshSendsOneListRequestAtATime)
     ASSERT_TRUE(startLinked("{}", R"({"instances":[]})"));
     server.reply("GET", kInstancesPath, ScriptedReply::hang());
     client.click(kRefreshButton);
-    EXPECT_EQ(client.text(kStatusLine), "Refreshing your Vandreth projects...");
+    EXPECT_EQ(client.text(kStatusLine), kRefreshing);
     EXPECT_FALSE(client.enabled(kRefreshButton));
     ASSERT_TRUE(waitForRequestsTo(kInstancesPath, 2));
 
     client.setText(kStatusLine, "");
     client.command(kRefreshButton);
-    EXPECT_EQ(client.text(kStatusLine), "Refreshing your Vandreth projects...");
+    EXPECT_EQ(client.text(kStatusLine), kRefreshing);
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(requestCount(kInstancesPath), 2u);
     EXPECT_EQ(server.requestsTo(kInstancesPath)[1].header("Authorization"), std::string("Bearer ") + kToken);
@@ -195,7 +196,7 @@ TEST_F(ShellTest, UnlinkForgetsTheLinkLocallyAndTheNextCodeUsesTheSameDevice)
     ASSERT_TRUE(startLinked(
         R"({"user":{"display_name":"Mira","plan_name":"Creator","reri_limit_label":"5"},)"
         R"("available_cores":[{"key":"core-1","label":"Forge One"}]})",
-        R"({"instances":[{"display_name":"Arena","slug":"arena-1","status":"active"}]})"));
+        kOneProjectAnswer));
     server.reply("GET", kLinkPollPath, ScriptedReply::json(202, "{}"));
     const std::string marker = uniqueMarker();
     ASSERT_TRUE(issueCode("UNL-1", server.origin() + "/approve/" + marker));
@@ -205,7 +206,7 @@ TEST_F(ShellTest, UnlinkForgetsTheLinkLocallyAndTheNextCodeUsesTheSameDevice)
     const auto requestsBefore = server.requests().size();
 
     client.click(kUnlinkButton);
-    EXPECT_EQ(client.text(kStatusLine), "Vandreth desktop client unlinked.");
+    EXPECT_EQ(client.text(kStatusLine), kUnlinked);
     EXPECT_EQ(client.text(kLinkCodeEdit), "");
     expectUnlinkedWindow(client);
     EXPECT_EQ(client.text(kOriginEdit), origin);

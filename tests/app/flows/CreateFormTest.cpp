@@ -1,13 +1,13 @@
 // The create form: the fields it sends and in which order, its two refusals, and what the
 // answer does to the form and the project list.
 
+#include "CaseName.h"
 #include "CreateForm.h"
 #include "FlowFixture.h"
 
 namespace vandreth::test {
 namespace {
 
-constexpr const char* kCreating = "Creating your RERI from the Vandreth desktop client...";
 constexpr const char* kCreatedFallback = "Vandreth created your RERI from the desktop client.";
 constexpr const char* kFireEmoji = "\xF0\x9F\x94\xA5";
 

@@ -130,9 +130,9 @@ std::string jsonWith(const std::string& name, const std::string& value)
 
 void expectUnlinkedWindow(const ClientHarness& client)
 {
-    EXPECT_EQ(client.text(kAccountLine), "Not linked yet");
-    EXPECT_EQ(client.text(kPlanLine), "Plan: -");
-    EXPECT_EQ(client.text(kLimitLine), "Limit: -");
+    EXPECT_EQ(client.text(kAccountLine), kNotLinkedYet);
+    EXPECT_EQ(client.text(kPlanLine), kNoPlan);
+    EXPECT_EQ(client.text(kLimitLine), kNoLimit);
     EXPECT_EQ(client.listLines(), std::vector<std::string>{});
     EXPECT_EQ(client.comboEntries(kCoreCombo), std::vector<std::string>{kNoCores});
     EXPECT_EQ(client.comboSelection(kCoreCombo), 0);

@@ -19,9 +19,6 @@
 
 namespace vandreth::test {
 
-inline constexpr const char* kDeviceId = "vdwin-18c2f0a1b3d";
-inline constexpr const char* kToken = "tok-flow-1";
-
 inline constexpr const char* kNotAWebPage =
     "Vandreth opens only web pages (http or https addresses), so this address was not opened.";
 
@@ -86,15 +83,6 @@ protected:
     ScopedAppData appData;
     LoopbackServer server;
     ClientHarness client;
-};
-
-// Names each case of a parameterised test by its `name`.
-struct CaseName {
-    template <class Case>
-    std::string operator()(const ::testing::TestParamInfo<Case>& test) const
-    {
-        return test.param.name;
-    }
 };
 
 // The window of a client that holds no link: the account lines reset, both lists empty, only

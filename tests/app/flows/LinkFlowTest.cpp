@@ -1,6 +1,7 @@
 // Linking: the link-code request, the polls and what each answer does to the window, the
 // polling and the state file.
 
+#include "CaseName.h"
 #include "FlowFixture.h"
 
 #include <nlohmann/json.hpp>
@@ -259,7 +260,7 @@ TEST_P(TokenlessApprovalTest, EndsPollingAndKeepsTheTokenHeld)
     if (linked()) {
         server.replyOnce("GET", kInstancesPath, ScriptedReply::json(200, R"({"instances":[]})"));
         client.click(kRefreshButton);
-        ASSERT_TRUE(client.waitForStatus("Loaded 0 Vandreth project(s).")) << client.text(kStatusLine);
+        ASSERT_TRUE(client.waitForStatus(loadedStatus(0))) << client.text(kStatusLine);
         EXPECT_EQ(server.requestsTo(kInstancesPath).back().header("Authorization"), std::string("Bearer ") + kToken);
     }
     EXPECT_EQ(client.close(), 0);
@@ -296,7 +297,7 @@ TEST_F(LinkFlowTest, ApprovalThatArrivesAfterUnlinkLinksAgain)
     ASSERT_TRUE(waitForRequestsTo(kLinkPollPath, 1));
 
     client.click(kUnlinkButton);
-    EXPECT_EQ(client.text(kStatusLine), "Vandreth desktop client unlinked.");
+    EXPECT_EQ(client.text(kStatusLine), kUnlinked);
     EXPECT_EQ(appData.stateBytes(), stateFile());
 
     ASSERT_TRUE(client.waitFor([&] { return client.text(kAccountLine) == "Signed in as Again"; }))

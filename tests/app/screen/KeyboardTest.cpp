@@ -2,6 +2,7 @@
 // how Tab and Shift+Tab move it, that typed text reaches the boxes, what Enter and Esc do, and
 // that the focus comes back when the window is activated again.
 
+#include "CaseName.h"
 #include "FlowFixture.h"
 #include "ScreenSupport.h"
 
@@ -11,16 +12,13 @@
 namespace vandreth::test {
 namespace {
 
-constexpr const char* kOneProject = R"({"instances":[{"display_name":"Arena","slug":"arena-1","status":"active"}]})";
-constexpr const char* kLoadedOne = "Loaded 1 Vandreth project(s).";
-
 class Keyboard : public FlowTest {
 protected:
     // Starts the client, linked with one project or not, and waits until it is in the
     // foreground.
     ::testing::AssertionResult show(bool linked)
     {
-        auto started = linked ? startLinked("{}", kOneProject) : startClient();
+        auto started = linked ? startLinked("{}", kOneProjectAnswer) : startClient();
         if (!started) {
             return started;
         }
@@ -139,7 +137,7 @@ TEST_F(Keyboard, TypedTextReachesTheBoxThatTabReached)
 TEST_F(Keyboard, EnterAndEscInABoxStartNothing)
 {
     ASSERT_TRUE(show(true));
-    ASSERT_EQ(client.text(kStatusLine), kLoadedOne);
+    ASSERT_EQ(client.text(kStatusLine), loadedStatus(1));
     ASSERT_TRUE(tabTo(kNameEdit));
     ASSERT_TRUE(typedTextArrives(kNameEdit, "Sky Forge", "Sky Forge"));
 
@@ -154,17 +152,17 @@ TEST_F(Keyboard, EnterAndEscInABoxStartNothing)
         client.setText(id, before);
         // A command would have said so at once, and a create or refresh in flight would have
         // disabled its button.
-        EXPECT_EQ(client.text(kStatusLine), kLoadedOne);
+        EXPECT_EQ(client.text(kStatusLine), loadedStatus(1));
         EXPECT_TRUE(client.enabled(kCreateButton));
         EXPECT_TRUE(client.enabled(kRefreshButton));
         EXPECT_TRUE(IsWindowVisible(client.window()));
     }
 
     // A request that does go out, after the keys, finds only the start's two before it.
-    server.replyOnce("GET", kInstancesPath, ScriptedReply::json(200, kOneProject));
+    server.replyOnce("GET", kInstancesPath, ScriptedReply::json(200, kOneProjectAnswer));
     client.click(kRefreshButton);
     ASSERT_TRUE(waitForRequestsTo(kInstancesPath, 2));
-    ASSERT_TRUE(client.waitForStatus(kLoadedOne)) << client.text(kStatusLine);
+    ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
     std::vector<std::string> paths;
     for (const RecordedRequest& request : server.requests()) {
         paths.push_back(request.path);
@@ -179,10 +177,10 @@ TEST_F(Keyboard, EnterOrSpaceOnAFocusedButtonClicksItAndTheKeyboardStaysWithTheW
     for (const WORD key : std::initializer_list<WORD>{VK_RETURN, VK_SPACE}) {
         SCOPED_TRACE(key);
         ASSERT_TRUE(tabTo(kRefreshButton));
-        server.replyOnce("GET", kInstancesPath, ScriptedReply::json(200, kOneProject));
+        server.replyOnce("GET", kInstancesPath, ScriptedReply::json(200, kOneProjectAnswer));
         pressKey(key);
         ASSERT_TRUE(waitForRequestsTo(kInstancesPath, ++refreshes));
-        ASSERT_TRUE(client.waitForStatus(kLoadedOne)) << client.text(kStatusLine);
+        ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
         // Refresh lost the focus when it was disabled for its request; the window took it, so
         // Tab starts again from the first control.
         pressKey(VK_TAB);

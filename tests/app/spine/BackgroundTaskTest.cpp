@@ -1,7 +1,9 @@
 // Background tasks as the wire and the window show them: one task of a kind at a time, kinds
 // side by side, the origin taken when a task starts, and a worker that outlives its window.
 
+#include "CaseName.h"
 #include "ClientHarness.h"
+#include "ClientTexts.h"
 #include "LoopbackServer.h"
 #include "SpineSupport.h"
 
@@ -14,8 +16,6 @@ namespace vandreth::test {
 namespace {
 
 constexpr const char* kLinkStartAnswer = R"({"code":"KQ7-4M2","approve_url":""})";
-constexpr const char* kProjectsAnswer =
-    R"({"instances":[{"display_name":"Arena","slug":"arena-1","status":"active"}]})";
 constexpr const char* kMeAnswer =
     R"({"user":{"display_name":"Mira","plan_name":"Pro","reri_limit_label":"3 of 5"},"available_cores":[]})";
 
@@ -30,7 +30,7 @@ struct BusyCase {
     int besideButton;
     const char* besidePath;
     int besideControl;
-    const char* besideText;
+    std::string besideText;
 };
 
 // Failure messages name the row.
@@ -46,9 +46,9 @@ TEST_P(BusyTask, StartsNothingMoreWhileInFlight)
     const BusyCase& c = GetParam();
     LoopbackServer server;
     // The session check hangs throughout: every task below runs beside it.
-    server.reply("GET", "/api/pc/me", ScriptedReply::hang());
-    server.reply("POST", "/api/pc/link/start", ScriptedReply::json(200, kLinkStartAnswer));
-    server.reply("GET", "/api/pc/instances", ScriptedReply::json(200, kProjectsAnswer));
+    server.reply("GET", kMePath, ScriptedReply::hang());
+    server.reply("POST", kLinkStartPath, ScriptedReply::json(200, kLinkStartAnswer));
+    server.reply("GET", kInstancesPath, ScriptedReply::json(200, kOneProjectAnswer));
     server.reply(c.method, c.path, ScriptedReply::hang());
     ScopedAppData appData;
     appData.writeState(linkedStateFile(server.origin()));
@@ -77,28 +77,25 @@ TEST_P(BusyTask, StartsNothingMoreWhileInFlight)
     EXPECT_TRUE(client.waitFor([&] { return client.text(c.besideControl) == c.besideText; }));
     EXPECT_EQ(server.requestsTo(c.besidePath).size(), 1u);
     EXPECT_EQ(server.requestsTo(c.path).size(), 1u);
-    EXPECT_EQ(server.requestsTo("/api/pc/me").size(), 1u);
+    EXPECT_EQ(server.requestsTo(kMePath).size(), 1u);
     EXPECT_FALSE(client.enabled(c.button));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, BusyTask,
-    testing::Values(BusyCase{"LinkStart", kGenerateButton, "POST", "/api/pc/link/start",
-                             "Requesting a new Vandreth PC link code...", kRefreshButton, "/api/pc/instances",
-                             kStatusLine, "Loaded 1 Vandreth project(s)."},
-                    BusyCase{"Instances", kRefreshButton, "GET", "/api/pc/instances",
-                             "Refreshing your Vandreth projects...", kGenerateButton, "/api/pc/link/start",
-                             kLinkCodeEdit, "KQ7-4M2"},
-                    BusyCase{"CreateInstance", kCreateButton, "POST", "/api/pc/instances/create",
-                             "Creating your RERI from the Vandreth desktop client...", kGenerateButton,
-                             "/api/pc/link/start", kLinkCodeEdit, "KQ7-4M2"}),
-    RowName());
+    testing::Values(BusyCase{"LinkStart", kGenerateButton, "POST", kLinkStartPath, kRequestingCode, kRefreshButton,
+                             kInstancesPath, kStatusLine, loadedStatus(1)},
+                    BusyCase{"Instances", kRefreshButton, "GET", kInstancesPath, kRefreshing, kGenerateButton,
+                             kLinkStartPath, kLinkCodeEdit, "KQ7-4M2"},
+                    BusyCase{"CreateInstance", kCreateButton, "POST", kCreatePath, kCreating, kGenerateButton,
+                             kLinkStartPath, kLinkCodeEdit, "KQ7-4M2"}),
+    CaseName());
 
 TEST(BusyTask, FailedRequestClearsItsKind)
 {
     LoopbackServer server;
-    server.reply("GET", "/api/pc/me", ScriptedReply::hang());
-    server.reply("GET", "/api/pc/instances", ScriptedReply::closeWithoutAnswer());
+    server.reply("GET", kMePath, ScriptedReply::hang());
+    server.reply("GET", kInstancesPath, ScriptedReply::closeWithoutAnswer());
     ScopedAppData appData;
     appData.writeState(linkedStateFile(server.origin()));
     ClientHarness client;
@@ -110,10 +107,10 @@ TEST(BusyTask, FailedRequestClearsItsKind)
         client.click(kRefreshButton);
         // The failure comes back as a text of its own and enables the button again.
         ASSERT_TRUE(client.waitFor([&] {
-            return client.enabled(kRefreshButton) && client.text(kStatusLine) != "Refreshing your Vandreth projects...";
+            return client.enabled(kRefreshButton) && client.text(kStatusLine) != kRefreshing;
         }));
         EXPECT_NE(client.text(kStatusLine), "");
-        EXPECT_EQ(server.requestsTo("/api/pc/instances").size(), attempt);
+        EXPECT_EQ(server.requestsTo(kInstancesPath).size(), attempt);
     }
 }
 
@@ -121,8 +118,8 @@ TEST(TaskOrigin, IsTakenWhenTheTaskStarts)
 {
     LoopbackServer first;
     LoopbackServer second;
-    first.reply("GET", "/api/pc/me", ScriptedReply::hang());
-    second.reply("GET", "/api/pc/instances", ScriptedReply::json(200, R"({"instances":[]})"));
+    first.reply("GET", kMePath, ScriptedReply::hang());
+    second.reply("GET", kInstancesPath, ScriptedReply::json(200, R"({"instances":[]})"));
     ScopedAppData appData;
     appData.writeState(linkedStateFile(first.origin()));
     ClientHarness client;
@@ -131,7 +128,7 @@ TEST(TaskOrigin, IsTakenWhenTheTaskStarts)
 
     client.setText(kOriginEdit, "  " + second.origin() + "///  ");
     client.click(kRefreshButton);
-    ASSERT_TRUE(client.waitForStatus("Loaded 0 Vandreth project(s)."));
+    ASSERT_TRUE(client.waitForStatus(loadedStatus(0)));
 
     const auto toFirst = first.requests();
     ASSERT_EQ(toFirst.size(), 1u);
@@ -141,7 +138,7 @@ TEST(TaskOrigin, IsTakenWhenTheTaskStarts)
     // The new text, normalised: no blanks, no trailing slashes.
     EXPECT_EQ(toSecond[0].requestLine, "GET /api/pc/instances HTTP/1.1");
     EXPECT_EQ(toSecond[0].header("Host"), "127.0.0.1:" + std::to_string(second.port()));
-    EXPECT_EQ(toSecond[0].header("Authorization"), "Bearer tok-7f3a");
+    EXPECT_EQ(toSecond[0].header("Authorization"), std::string("Bearer ") + kToken);
 }
 
 TEST(Worker, OutlivesItsWindowHarmlessly)
@@ -151,7 +148,7 @@ TEST(Worker, OutlivesItsWindowHarmlessly)
     appData.writeState(linkedStateFile(server.origin()));
 
     // The first client's check is answered only after that client has gone.
-    server.replyOnce("GET", "/api/pc/me",
+    server.replyOnce("GET", kMePath,
                      ScriptedReply::json(200, R"({"user":{"display_name":"Gone"},"available_cores":[]})")
                          .delayed(1500ms));
     {
@@ -163,14 +160,14 @@ TEST(Worker, OutlivesItsWindowHarmlessly)
 
     // A later client in the same process works, and only its own answers reach its window.
     // Its check is answered after the first client's, which is then long delivered (or not).
-    server.replyOnce("GET", "/api/pc/me", ScriptedReply::json(200, kMeAnswer).delayed(3000ms));
-    server.reply("GET", "/api/pc/instances", ScriptedReply::json(200, kProjectsAnswer));
+    server.replyOnce("GET", kMePath, ScriptedReply::json(200, kMeAnswer).delayed(3000ms));
+    server.reply("GET", kInstancesPath, ScriptedReply::json(200, kOneProjectAnswer));
     ClientHarness later;
     ASSERT_TRUE(later.start());
-    ASSERT_TRUE(later.waitForStatus("Loaded 1 Vandreth project(s).", 15s));
+    ASSERT_TRUE(later.waitForStatus(loadedStatus(1), 15s));
     EXPECT_EQ(later.text(kAccountLine), "Signed in as Mira");
-    EXPECT_EQ(later.listLines(), std::vector<std::string>{"Arena  [arena-1]  active"});
-    EXPECT_EQ(server.requestsTo("/api/pc/me").size(), 2u);
+    EXPECT_EQ(later.listLines(), std::vector<std::string>{kOneProjectLine});
+    EXPECT_EQ(server.requestsTo(kMePath).size(), 2u);
     EXPECT_EQ(later.close(), 0);
 }
 

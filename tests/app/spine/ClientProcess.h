@@ -4,6 +4,8 @@
 // leave APPDATA empty or unset (the C runtime's _putenv removes a variable set to empty text),
 // and only the program itself carries the program's own manifest.
 
+#include "ChildProcess.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -15,20 +17,11 @@
 
 namespace vandreth::test {
 
-// One change of the child's environment: the variable set to `value`, or removed when there is none.
-struct EnvironmentChange {
-    std::wstring name;
-    std::optional<std::wstring> value;
-};
-
 class ClientProcess {
 public:
     // Starts the program with this process's environment changed as given, in `workingFolder`.
+    // A child still running at the end (a test that failed before closing it) is ended.
     ClientProcess(const std::vector<EnvironmentChange>& changes, const std::filesystem::path& workingFolder);
-    // Ends a child that is still running (a test that failed before closing it).
-    ~ClientProcess();
-    ClientProcess(const ClientProcess&) = delete;
-    ClientProcess& operator=(const ClientProcess&) = delete;
 
     // Waits until the main window shows its first status text. A failure says why: the program
     // did not start, ended, or its window never got that far.
@@ -46,8 +39,7 @@ public:
     std::optional<DWORD> close();
 
 private:
-    PROCESS_INFORMATION process_{};
-    DWORD startError_ = ERROR_SUCCESS;
+    ChildProcess child_;
     HWND window_ = nullptr;
 };
 

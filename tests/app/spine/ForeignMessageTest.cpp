@@ -3,8 +3,10 @@
 // None of them may change what the window shows, take a busy kind's result away or crash it.
 
 #include "AppTypes.h"
+#include "CaseName.h"
 #include "ClientHarness.h"
 #include "ClientProcess.h"
+#include "ClientTexts.h"
 #include "LoopbackServer.h"
 #include "SpineSupport.h"
 
@@ -58,15 +60,10 @@ void operator delete(void* memory, std::size_t) noexcept
 namespace vandreth::test {
 namespace {
 
-constexpr UINT kResultMessage = WM_APP + 1;
 constexpr const char* kMeAnswer =
     R"({"user":{"display_name":"Mira","plan_name":"Pro","reri_limit_label":"3 of 5"},)"
     R"("available_cores":[{"key":"core-1","label":"Forge One"}]})";
-// A project without pages: Open Selected Project then only says so.
-constexpr const char* kOneProject = R"({"instances":[{"display_name":"Arena","slug":"arena-1","status":"active"}]})";
 constexpr const char* kTwoProjects = R"({"instances":[{"slug":"a"},{"slug":"b"}]})";
-constexpr const char* kOneLoaded = "Loaded 1 Vandreth project(s).";
-constexpr const char* kTwoLoaded = "Loaded 2 Vandreth project(s).";
 constexpr const char* kNoProjectPage = "This project has no page to open.";
 
 // Every wParam a forger might pair with an lParam.
@@ -89,12 +86,13 @@ const ForgedAddress kForgedAddresses[] = {
     {"DeadBeef", static_cast<LPARAM>(0xDEADBEEF)},
 };
 
-// The service of these tests: an account, one project at first, two at every later Refresh.
+// The service of these tests: an account, one project at first (without pages: Open Selected
+// Project then only says so), two at every later Refresh.
 void serveAccount(LoopbackServer& server)
 {
-    server.reply("GET", "/api/pc/me", ScriptedReply::json(200, kMeAnswer));
-    server.replyOnce("GET", "/api/pc/instances", ScriptedReply::json(200, kOneProject));
-    server.reply("GET", "/api/pc/instances", ScriptedReply::json(200, kTwoProjects));
+    server.reply("GET", kMePath, ScriptedReply::json(200, kMeAnswer));
+    server.replyOnce("GET", kInstancesPath, ScriptedReply::json(200, kOneProjectAnswer));
+    server.reply("GET", kInstancesPath, ScriptedReply::json(200, kTwoProjects));
 }
 
 bool answersWmNull(HWND window)
@@ -114,11 +112,11 @@ TEST_P(ForeignResultPost, FromAnotherProgramChangesNothing)
     std::filesystem::create_directories(appData.folder() / "work");
     ClientProcess program({}, appData.folder() / "work");
     ASSERT_TRUE(program.waitUntilReady());
-    ASSERT_TRUE(ClientHarness::waitFor([&] { return program.text(kStatusLine) == kOneLoaded; }))
+    ASSERT_TRUE(ClientHarness::waitFor([&] { return program.text(kStatusLine) == loadedStatus(1); }))
         << program.text(kStatusLine);
 
     for (const WPARAM wParam : kForgedWParams) {
-        ASSERT_TRUE(PostMessageA(program.window(), kResultMessage, wParam, GetParam().lParam));
+        ASSERT_TRUE(PostMessageA(program.window(), kAsyncMessage, wParam, GetParam().lParam));
     }
     // Handled after the forged messages, in the order of posting.
     ASSERT_TRUE(PostMessageA(program.window(), WM_COMMAND, MAKEWPARAM(kOpenProjectButton, 0), 0));
@@ -132,24 +130,24 @@ TEST_P(ForeignResultPost, FromAnotherProgramChangesNothing)
         EXPECT_TRUE(program.enabled(button)) << button;
     }
     program.click(kRefreshButton);
-    EXPECT_TRUE(ClientHarness::waitFor([&] { return program.text(kStatusLine) == kTwoLoaded; }))
+    EXPECT_TRUE(ClientHarness::waitFor([&] { return program.text(kStatusLine) == loadedStatus(2); }))
         << program.text(kStatusLine);
-    EXPECT_EQ(server.requestsTo("/api/pc/instances").size(), 2u);
+    EXPECT_EQ(server.requestsTo(kInstancesPath).size(), 2u);
     EXPECT_EQ(program.close(), std::optional<DWORD>(0));
 }
 
-INSTANTIATE_TEST_SUITE_P(Addresses, ForeignResultPost, testing::ValuesIn(kForgedAddresses), RowName());
+INSTANTIATE_TEST_SUITE_P(Addresses, ForeignResultPost, testing::ValuesIn(kForgedAddresses), CaseName());
 
 TEST(ForeignResultPost, WhileARequestIsOutLeavesItsKindBusy)
 {
     LoopbackServer server;
     serveAccount(server);
-    server.reply("GET", "/api/pc/instances", ScriptedReply::json(200, kTwoProjects).heldUntil("list"));
+    server.reply("GET", kInstancesPath, ScriptedReply::json(200, kTwoProjects).heldUntil("list"));
     ScopedAppData appData;
     appData.writeState(linkedStateFile(server.origin()));
     ClientHarness client;
     ASSERT_TRUE(client.start([] { noteResultAllocations = true; }));
-    ASSERT_TRUE(client.waitForStatus(kOneLoaded)) << client.text(kStatusLine);
+    ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
     // The first project list's result, received and freed.
     const LPARAM received = client.lastResultTaken();
     client.click(kRefreshButton);
@@ -170,19 +168,19 @@ TEST(ForeignResultPost, WhileARequestIsOutLeavesItsKindBusy)
     std::size_t posted = 0;
     for (const LPARAM lParam : forged) {
         for (const WPARAM wParam : kForgedWParams) {
-            ASSERT_TRUE(PostMessageA(client.window(), kResultMessage, wParam, lParam));
+            ASSERT_TRUE(PostMessageA(client.window(), kAsyncMessage, wParam, lParam));
             ++posted;
         }
     }
     // The account check and the first project list came before them.
     ASSERT_TRUE(client.waitForResultsHandled(2 + posted));
 
-    EXPECT_EQ(client.text(kStatusLine), "Refreshing your Vandreth projects...");
+    EXPECT_EQ(client.text(kStatusLine), kRefreshing);
     EXPECT_FALSE(client.enabled(kRefreshButton));
-    EXPECT_EQ(client.listLines(), std::vector<std::string>{"Arena  [arena-1]  active"});
+    EXPECT_EQ(client.listLines(), std::vector<std::string>{kOneProjectLine});
 
     server.release("list");
-    ASSERT_TRUE(client.waitForStatus(kTwoLoaded)) << client.text(kStatusLine);
+    ASSERT_TRUE(client.waitForStatus(loadedStatus(2))) << client.text(kStatusLine);
     EXPECT_EQ(client.listLines(), (std::vector<std::string>{"  [a]  ", "  [b]  "}));
     EXPECT_TRUE(client.enabled(kRefreshButton));
     EXPECT_EQ(client.close(), 0);
@@ -208,29 +206,29 @@ TEST_P(SecondCreationMessage, NeitherRebindsNorRenamesTheWindow)
     appData.writeState(linkedStateFile(server.origin()));
     ClientHarness client;
     ASSERT_TRUE(client.start());
-    ASSERT_TRUE(client.waitForStatus(kOneLoaded)) << client.text(kStatusLine);
+    ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
 
     // Zeroed memory in place of an application object.
     std::vector<std::byte> decoy(1 << 16);
     CREATESTRUCTA creation{};
     creation.lpCreateParams = GetParam().decoy ? decoy.data() : nullptr;
     creation.lpszName = "Hijacked";
-    creation.lpszClass = "VandrethClientWindow";
+    creation.lpszClass = kWindowClass;
     SendMessageA(client.window(), WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&creation));
 
     char title[64] = {};
     GetWindowTextA(client.window(), title, sizeof(title));
     EXPECT_EQ(std::string(title), "Vandreth Client");
-    EXPECT_EQ(client.text(kStatusLine), kOneLoaded);
+    EXPECT_EQ(client.text(kStatusLine), loadedStatus(1));
     client.click(kRefreshButton);
-    EXPECT_TRUE(client.waitForStatus(kTwoLoaded)) << client.text(kStatusLine);
+    EXPECT_TRUE(client.waitForStatus(loadedStatus(2))) << client.text(kStatusLine);
     EXPECT_EQ(client.text(kAccountLine), "Signed in as Mira");
     EXPECT_EQ(client.close(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Parameters, SecondCreationMessage,
                          testing::Values(CreationParameter{"NoObject", false}, CreationParameter{"Decoy", true}),
-                         RowName());
+                         CaseName());
 
 }  // namespace
 }  // namespace vandreth::test

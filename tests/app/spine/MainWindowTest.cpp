@@ -3,6 +3,8 @@
 // they start in.
 
 #include "ClientHarness.h"
+#include "ClientTexts.h"
+#include "SpineSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -64,7 +66,7 @@ class MainWindow : public testing::Test {
 protected:
     void SetUp() override
     {
-        appData.writeState(R"({"device_id":"vdwin-18c3f2a91b0","origin":"https://lab.vandreth.test/base"})");
+        appData.writeState(unlinkedStateFile("https://lab.vandreth.test/base"));
         {
             const std::lock_guard lock(creationsMutex);
             creations.clear();
@@ -285,13 +287,13 @@ TEST_F(MainWindow, StartsWithEmptyListsAndTheFormDefaults)
 {
     EXPECT_EQ(client.text(kOriginEdit), "https://lab.vandreth.test/base");
     EXPECT_EQ(client.text(kLinkCodeEdit), "");
-    EXPECT_EQ(client.text(kAccountLine), "Not linked yet");
-    EXPECT_EQ(client.text(kPlanLine), "Plan: -");
-    EXPECT_EQ(client.text(kLimitLine), "Limit: -");
+    EXPECT_EQ(client.text(kAccountLine), kNotLinkedYet);
+    EXPECT_EQ(client.text(kPlanLine), kNoPlan);
+    EXPECT_EQ(client.text(kLimitLine), kNoLimit);
 
     EXPECT_TRUE(client.listLines().empty());
     EXPECT_EQ(client.listSelection(), LB_ERR);
-    EXPECT_EQ(client.comboEntries(kCoreCombo), std::vector<std::string>{"No cores available"});
+    EXPECT_EQ(client.comboEntries(kCoreCombo), std::vector<std::string>{kNoCores});
     EXPECT_EQ(client.comboSelection(kCoreCombo), 0);
     EXPECT_EQ(client.comboEntries(kPresetCombo), (std::vector<std::string>{"balanced", "casual", "hardcore"}));
     EXPECT_EQ(client.comboSelection(kPresetCombo), 0);

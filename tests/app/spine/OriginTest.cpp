@@ -1,5 +1,7 @@
 // The origin every request and save goes through, and the device id, as pure calls.
 
+#include "CaseName.h"
+#include "ClientTexts.h"
 #include "Origin.h"
 #include "SpineSupport.h"
 
@@ -12,6 +14,8 @@
 
 namespace vandreth {
 namespace {
+
+using test::kDefaultOrigin;
 
 struct OriginCase {
     const char* name;
@@ -32,12 +36,10 @@ TEST_P(NormalizedOrigin, Gives)
     EXPECT_EQ(normalizedOrigin(GetParam().text), GetParam().origin);
 }
 
-const std::string kDefault = "https://vandreth.example";
-
 INSTANTIATE_TEST_SUITE_P(
     Table, NormalizedOrigin,
-    testing::Values(OriginCase{"Empty", "", kDefault}, OriginCase{"BlanksAndTabs", " \t  \t", kDefault},
-                    OriginCase{"Default", kDefault, kDefault},
+    testing::Values(OriginCase{"Empty", "", kDefaultOrigin}, OriginCase{"BlanksAndTabs", " \t  \t", kDefaultOrigin},
+                    OriginCase{"Default", kDefaultOrigin, kDefaultOrigin},
                     OriginCase{"BareHost", "lab.vandreth.test", "https://lab.vandreth.test"},
                     OriginCase{"HostWithSlash", "lab.vandreth.test/", "https://lab.vandreth.test"},
                     OriginCase{"PaddedHostWithSlash", " lab.vandreth.test/\r\n", "https://lab.vandreth.test"},
@@ -54,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
                     OriginCase{"OneSlash", "/", "https:"}, OriginCase{"ThreeSlashes", "///", "https:"},
                     OriginCase{"PlainSchemeAlone", "http://", "http:"},
                     OriginCase{"SchemeAndColon", "https:", "https://https:"}),
-    test::RowName());
+    test::CaseName());
 
 struct DeviceIdCase {
     std::uint64_t milliseconds;

@@ -2,8 +2,10 @@
 // where its state file lands, that its own manifest makes its window text UTF-8, and its exit
 // code.
 
+#include "CaseName.h"
 #include "ClientHarness.h"
 #include "ClientProcess.h"
+#include "ClientTexts.h"
 #include "SpineSupport.h"
 
 #include <gtest/gtest.h>
@@ -52,14 +54,14 @@ TEST_P(Program, SavesWhereAppDataSaysAndExitsWithZero)
 
     ClientProcess program(changes, folder / "work");
     ASSERT_TRUE(program.waitUntilReady());
-    EXPECT_EQ(program.text(kStatusLine), "Ready to link your Vandreth account.");
+    EXPECT_EQ(program.text(kStatusLine), kReadyToLink);
     EXPECT_EQ(program.wideText(kEmojiEdit), std::wstring(L"\xD83D\xDD25"));
     EXPECT_EQ(program.close(), std::optional<DWORD>(0));
 
     const auto saved = fileBytes(folder / c.stateFile);
     ASSERT_TRUE(saved.has_value()) << (folder / c.stateFile).string();
     EXPECT_FALSE(savedDeviceId(*saved).empty());
-    EXPECT_EQ(*saved, stateFileBytes("https://vandreth.example", savedDeviceId(*saved)));
+    EXPECT_EQ(*saved, stateFileBytes(kDefaultOrigin, savedDeviceId(*saved)));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -68,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
                     // Empty text is a relative folder: the working folder.
                     AppDataCase{"Empty", L"", "work/Vandreth/pc-client-state.json"},
                     AppDataCase{"Unset", std::nullopt, "temp/Vandreth/pc-client-state.json"}),
-    RowName());
+    CaseName());
 
 }  // namespace
 }  // namespace vandreth::test

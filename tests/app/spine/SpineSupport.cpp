@@ -1,9 +1,9 @@
 #include "SpineSupport.h"
 
+#include "ClientHarness.h"
+
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <regex>
 #include <utility>
 
@@ -17,18 +17,13 @@ constexpr const char* kOverrideProperty = "VandrethTestTextOverride";
 
 std::string linkedStateFile(const std::string& origin)
 {
-    return R"({"access_token":"tok-7f3a","device_id":"vdwin-18c3f2a91b0","origin":")" + origin + R"("})";
+    return std::string(R"({"access_token":")") + kToken + R"(","device_id":")" + kDeviceId + R"(","origin":")" +
+           origin + R"("})";
 }
 
-std::optional<std::string> fileBytes(const std::filesystem::path& path)
+std::string unlinkedStateFile(const std::string& origin)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return std::string(R"({"device_id":")") + kDeviceId + R"(","origin":")" + origin + R"("})";
 }
 
 std::string savedDeviceId(const std::string& stateBytes)

@@ -1,32 +1,19 @@
 #pragma once
 // Small helpers shared by the spine tests.
 
-#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdint>
-#include <filesystem>
-#include <optional>
 #include <string>
 
 namespace vandreth::test {
 
-// Names each case of a parameterised test after the `name` of its row.
-struct RowName {
-    template <class Row>
-    std::string operator()(const testing::TestParamInfo<Row>& row) const
-    {
-        return row.param.name;
-    }
-};
-
 // A linked client's state file, on one line, pointing at `origin` (the loopback server's: a
-// linked client checks its token there at once). Its token is "tok-7f3a", its device id
-// "vdwin-18c3f2a91b0".
+// linked client checks its token there at once), with kToken and kDeviceId.
 std::string linkedStateFile(const std::string& origin);
 
-// The file's bytes, or nothing when it cannot be read.
-std::optional<std::string> fileBytes(const std::filesystem::path& path);
+// An unlinked client's state file, on one line: kDeviceId and `origin`.
+std::string unlinkedStateFile(const std::string& origin);
 
 // The "device_id" value of a state file as the client writes it; empty when there is none.
 std::string savedDeviceId(const std::string& stateBytes);

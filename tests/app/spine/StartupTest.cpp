@@ -2,7 +2,9 @@
 // run, and closing the window: the state file is written once more, with the URL box's last
 // text as the origin, and the exit code is 0.
 
+#include "CaseName.h"
 #include "ClientHarness.h"
+#include "ClientTexts.h"
 #include "LoopbackServer.h"
 #include "SpineSupport.h"
 #include "VandrethWinApp.h"
@@ -20,13 +22,13 @@ constexpr const char* kLinkStartAnswer = R"({"code":"KQ7-4M2","approve_url":""})
 TEST(Startup, WithoutTokenIsReadyToLinkAndSendsNothing)
 {
     LoopbackServer server;
-    server.reply("POST", "/api/pc/link/start", ScriptedReply::json(200, kLinkStartAnswer));
+    server.reply("POST", kLinkStartPath, ScriptedReply::json(200, kLinkStartAnswer));
     ScopedAppData appData;
-    appData.writeState(R"({"device_id":"vdwin-18c3f2a91b0","origin":")" + server.origin() + R"("})");
+    appData.writeState(unlinkedStateFile(server.origin()));
     ClientHarness client;
     ASSERT_TRUE(client.start());
 
-    EXPECT_EQ(client.text(kStatusLine), "Ready to link your Vandreth account.");
+    EXPECT_EQ(client.text(kStatusLine), kReadyToLink);
     EXPECT_TRUE(client.enabled(kGenerateButton));
     EXPECT_TRUE(client.enabled(kPairingButton));
     EXPECT_FALSE(client.enabled(kRefreshButton));
@@ -45,14 +47,14 @@ TEST(Startup, WithoutTokenIsReadyToLinkAndSendsNothing)
 TEST(Startup, WithTokenChecksTheSessionOnce)
 {
     LoopbackServer server;
-    server.reply("GET", "/api/pc/me", ScriptedReply::hang());
-    server.reply("GET", "/api/pc/instances", ScriptedReply::hang());
+    server.reply("GET", kMePath, ScriptedReply::hang());
+    server.reply("GET", kInstancesPath, ScriptedReply::hang());
     ScopedAppData appData;
     appData.writeState(linkedStateFile(server.origin()));
     ClientHarness client;
     ASSERT_TRUE(client.start());
 
-    EXPECT_EQ(client.text(kStatusLine), "Checking linked Vandreth session...");
+    EXPECT_EQ(client.text(kStatusLine), kCheckingSession);
     EXPECT_TRUE(client.enabled(kGenerateButton));
     EXPECT_TRUE(client.enabled(kPairingButton));
     EXPECT_TRUE(client.enabled(kRefreshButton));
@@ -64,20 +66,21 @@ TEST(Startup, WithTokenChecksTheSessionOnce)
     // A second check made at start-up would arrive before the request of this click.
     client.click(kRefreshButton);
     ASSERT_TRUE(server.waitForRequests(2, 10s));
-    const auto checks = server.requestsTo("/api/pc/me");
+    const auto checks = server.requestsTo(kMePath);
     ASSERT_EQ(checks.size(), 1u);
     EXPECT_EQ(checks[0].requestLine, "GET /api/pc/me HTTP/1.1");
-    EXPECT_EQ(checks[0].header("Authorization"), "Bearer tok-7f3a");
-    EXPECT_NE(checks[0].raw.find("\r\nAuthorization: Bearer tok-7f3a\r\n"), std::string::npos) << checks[0].raw;
+    EXPECT_EQ(checks[0].header("Authorization"), std::string("Bearer ") + kToken);
+    EXPECT_NE(checks[0].raw.find(std::string("\r\nAuthorization: Bearer ") + kToken + "\r\n"), std::string::npos)
+        << checks[0].raw;
     EXPECT_EQ(checks[0].body, "");
-    EXPECT_EQ(server.requestsTo("/api/pc/instances").size(), 1u);
+    EXPECT_EQ(server.requestsTo(kInstancesPath).size(), 1u);
 }
 
 TEST(Startup, RunsNoCommandForNotificationsOtherThanClicks)
 {
     LoopbackServer server;
-    server.reply("GET", "/api/pc/me", ScriptedReply::hang());
-    server.reply("GET", "/api/pc/instances", ScriptedReply::hang());
+    server.reply("GET", kMePath, ScriptedReply::hang());
+    server.reply("GET", kInstancesPath, ScriptedReply::hang());
     ScopedAppData appData;
     const std::string stored = linkedStateFile(server.origin());
     appData.writeState(stored);
@@ -89,7 +92,7 @@ TEST(Startup, RunsNoCommandForNotificationsOtherThanClicks)
                                       MAKEWPARAM(kRefreshButton, EN_CHANGE)}) {
         EXPECT_EQ(SendMessageA(client.window(), WM_COMMAND, notification, 0), 0);
     }
-    EXPECT_EQ(client.text(kStatusLine), "Checking linked Vandreth session...");
+    EXPECT_EQ(client.text(kStatusLine), kCheckingSession);
     // Still linked: Unlink would have saved an unlinked file.
     EXPECT_TRUE(client.enabled(kUnlinkButton));
     EXPECT_EQ(appData.stateBytes(), stored);
@@ -147,7 +150,7 @@ TEST(Closing, WritesTheStateOnceMoreAndExitsWithZero)
     // The device id made at this start is the one written.
     const std::string id = savedDeviceId(*saved);
     EXPECT_TRUE(isDeviceIdMadeBetween(id, before, after)) << id;
-    EXPECT_EQ(*saved, stateFileBytes("https://vandreth.example", id));
+    EXPECT_EQ(*saved, stateFileBytes(kDefaultOrigin, id));
 
     // The next start reads that id back and writes it again.
     ClientHarness again;
@@ -173,7 +176,7 @@ class ClosingAfterEdit : public testing::TestWithParam<TypedOrigin> {};
 TEST_P(ClosingAfterEdit, SavesTheUrlBoxNormalised)
 {
     ScopedAppData appData;
-    appData.writeState(R"({"device_id":"vdwin-18c3f2a91b0","origin":"https://stored.vandreth.test"})");
+    appData.writeState(unlinkedStateFile("https://stored.vandreth.test"));
     ClientHarness client;
     ASSERT_TRUE(client.start());
     ASSERT_EQ(client.text(kOriginEdit), "https://stored.vandreth.test");
@@ -182,12 +185,12 @@ TEST_P(ClosingAfterEdit, SavesTheUrlBoxNormalised)
     // A save while the window exists takes the box's text (Unlink saves; its button is
     // disabled while unlinked, but the command runs all the same) ...
     client.command(kUnlinkButton);
-    ASSERT_EQ(client.text(kStatusLine), "Vandreth desktop client unlinked.");
-    EXPECT_EQ(appData.stateBytes(), stateFileBytes(GetParam().saved, "vdwin-18c3f2a91b0"));
+    ASSERT_EQ(client.text(kStatusLine), kUnlinked);
+    EXPECT_EQ(appData.stateBytes(), stateFileBytes(GetParam().saved, kDeviceId));
     // ... and so does the save at exit, after the box is gone; the box itself is left as typed.
     EXPECT_EQ(client.text(kOriginEdit), GetParam().typed);
     EXPECT_EQ(client.close(), 0);
-    EXPECT_EQ(appData.stateBytes(), stateFileBytes(GetParam().saved, "vdwin-18c3f2a91b0"));
+    EXPECT_EQ(appData.stateBytes(), stateFileBytes(GetParam().saved, kDeviceId));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -195,13 +198,13 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(TypedOrigin{"PaddedHostAndPath", "  lab.vandreth.test/base/  ", "https://lab.vandreth.test/base"},
                     TypedOrigin{"PlainHttpWithSlashes", "http://lab.vandreth.test:8080///",
                                 "http://lab.vandreth.test:8080"},
-                    TypedOrigin{"Emptied", "", "https://vandreth.example"},
-                    TypedOrigin{"Blanked", " \t ", "https://vandreth.example"},
+                    TypedOrigin{"Emptied", "", kDefaultOrigin},
+                    TypedOrigin{"Blanked", " \t ", kDefaultOrigin},
                     // Normalised once: a second pass would make more of these.
                     TypedOrigin{"OnlySlashes", "///", "https:"},
                     TypedOrigin{"PlainHttpSchemeOnly", "http://", "http:"},
                     TypedOrigin{"BlankBeforeSlash", "lab.vandreth.test /", "https://lab.vandreth.test "}),
-    RowName());
+    CaseName());
 
 }  // namespace
 }  // namespace vandreth::test

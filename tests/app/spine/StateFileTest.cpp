@@ -1,6 +1,7 @@
 // The state file as the user's disk sees it: the bytes a save writes, what a load makes of the
 // files it may find, and loads and saves that cannot be done.
 
+#include "CaseName.h"
 #include "ClientHarness.h"
 #include "ClientTexts.h"
 #include "LoopbackServer.h"
@@ -118,7 +119,7 @@ TEST_P(StoredStateLoad, GivesOriginTokenAndDeviceId)
 {
     const StoredCase& c = GetParam();
     LoopbackServer server;
-    server.reply("GET", "/api/pc/me", ScriptedReply::hang());
+    server.reply("GET", kMePath, ScriptedReply::hang());
     ScopedAppData appData;
     appData.writeState(replaced(c.stored, "{SERVER}", server.origin()));
     const std::string origin = replaced(c.origin, "{SERVER}", server.origin());
@@ -130,9 +131,9 @@ TEST_P(StoredStateLoad, GivesOriginTokenAndDeviceId)
 
     EXPECT_EQ(client.text(kOriginEdit), origin);
     if (c.token.empty()) {
-        EXPECT_EQ(client.text(kStatusLine), "Ready to link your Vandreth account.");
+        EXPECT_EQ(client.text(kStatusLine), kReadyToLink);
     } else {
-        EXPECT_EQ(client.text(kStatusLine), "Checking linked Vandreth session...");
+        EXPECT_EQ(client.text(kStatusLine), kCheckingSession);
         ASSERT_TRUE(server.waitForRequests(1, 10s));
         EXPECT_EQ(server.requests()[0].header("Authorization"), "Bearer " + c.token);
     }
@@ -148,7 +149,6 @@ TEST_P(StoredStateLoad, GivesOriginTokenAndDeviceId)
     EXPECT_EQ(*saved, stateFileBytes(origin, deviceId, c.token));
 }
 
-const std::string kDefaultOrigin = "https://vandreth.example";
 
 INSTANTIATE_TEST_SUITE_P(
     Table, StoredStateLoad,
@@ -201,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Only what JSON must escape is escaped.
         StoredCase{"Escapes", R"({"device_id":"a\"b\\c\u0001d\u00e9","origin":"https://lab.vandreth.test"})",
                    "https://lab.vandreth.test", "", "a\\\"b\\\\c\\u0001d\xC3\xA9"}),
-    RowName());
+    CaseName());
 
 TEST(StateFileLocation, CreatesAMissingAppDataFolderWithItsParents)
 {
@@ -235,13 +235,13 @@ TEST(StateFileLocation, FollowsAnAppDataFolderWithANonAsciiName)
 TEST(StateFileSave, ReplacesAStalePartialFile)
 {
     ScopedAppData appData;
-    appData.writeState(R"({"device_id":"vdwin-18c3f2a91b0","origin":"https://lab.vandreth.test"})");
+    appData.writeState(unlinkedStateFile("https://lab.vandreth.test"));
     ClientHarness client;
     ASSERT_TRUE(client.start());
     writeFile(partialFile(appData, client),
               "{\r\n  \"device_id\": \"left over from a run that was cut short while it wrote a much longer file");
     EXPECT_EQ(client.close(), 0);
-    EXPECT_EQ(appData.stateBytes(), stateFileBytes("https://lab.vandreth.test", "vdwin-18c3f2a91b0"));
+    EXPECT_EQ(appData.stateBytes(), stateFileBytes("https://lab.vandreth.test", kDeviceId));
     EXPECT_EQ(entryNames(appData.stateFile().parent_path()), kOnlyTheStateFile);
 }
 
@@ -269,7 +269,7 @@ TEST_P(UnusableStatePlace, KeepsDefaultsAndRunsOn)
     ClientHarness client;
     ASSERT_TRUE(client.start());
     EXPECT_EQ(client.text(kOriginEdit), kDefaultOrigin);
-    EXPECT_EQ(client.text(kStatusLine), "Ready to link your Vandreth account.");
+    EXPECT_EQ(client.text(kStatusLine), kReadyToLink);
     client.command(kUnlinkButton);
     EXPECT_EQ(client.text(kStatusLine), kUnlinkedButNotSaved);
     EXPECT_EQ(client.close(), 0);
@@ -304,7 +304,7 @@ INSTANTIATE_TEST_SUITE_P(
                          EXPECT_EQ(fileBytes(folder / "Vandreth" / "pc-client-state.json" / "inside"), "kept");
                          EXPECT_EQ(entryNames(folder / "Vandreth"), kOnlyTheStateFile);
                      }}),
-    RowName());
+    CaseName());
 
 // A state file the save cannot replace: another program holds it open (sharing reading only),
 // or it is read-only. Unlink says that the file still links the PC, and the file stays as it
@@ -313,7 +313,7 @@ class UnreplaceableStateFile : public testing::Test {
 protected:
     void SetUp() override
     {
-        server.reply("GET", "/api/pc/me", ScriptedReply::hang());
+        server.reply("GET", kMePath, ScriptedReply::hang());
         stored = linkedStateFile(server.origin());
         appData.writeState(stored);
     }
@@ -323,7 +323,7 @@ protected:
         ClientHarness client;
         ASSERT_TRUE(client.start());
         // Loading needs no write access.
-        EXPECT_EQ(client.text(kStatusLine), "Checking linked Vandreth session...");
+        EXPECT_EQ(client.text(kStatusLine), kCheckingSession);
         client.click(kUnlinkButton);
         EXPECT_EQ(client.text(kStatusLine), kUnlinkedButNotSaved);
         EXPECT_EQ(appData.stateBytes(), stored);

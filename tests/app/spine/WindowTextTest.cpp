@@ -16,7 +16,7 @@
 namespace vandreth::test {
 namespace {
 
-constexpr const char* kStoredUnlinked = R"({"device_id":"vdwin-18c3f2a91b0","origin":"https://old.vandreth.test"})";
+const std::string kStoredUnlinked = unlinkedStateFile("https://old.vandreth.test");
 
 TEST(TypedText, ReachesTheStateFileAsUtf8)
 {
@@ -27,14 +27,14 @@ TEST(TypedText, ReachesTheStateFileAsUtf8)
     // As a user types it: UTF-16 into the box.
     SendMessageW(client.control(kOriginEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"https://b\u00FCcher.test"));
     EXPECT_EQ(client.close(), 0);
-    EXPECT_EQ(appData.stateBytes(), stateFileBytes("https://b\xC3\xBC" "cher.test", "vdwin-18c3f2a91b0"));
+    EXPECT_EQ(appData.stateBytes(), stateFileBytes("https://b\xC3\xBC" "cher.test", kDeviceId));
 }
 
 TEST(TypedText, ReachesTheWireAsUtf8)
 {
     LoopbackServer server;
-    server.reply("GET", "/api/pc/me", ScriptedReply::hang());
-    server.reply("POST", "/api/pc/instances/create", ScriptedReply::hang());
+    server.reply("GET", kMePath, ScriptedReply::hang());
+    server.reply("POST", kCreatePath, ScriptedReply::hang());
     ScopedAppData appData;
     appData.writeState(linkedStateFile(server.origin()));
     ClientHarness client;
@@ -42,7 +42,7 @@ TEST(TypedText, ReachesTheWireAsUtf8)
     SendMessageW(client.control(kNameEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Caf\u00E9 \u2615"));
     client.click(kCreateButton);
     ASSERT_TRUE(server.waitForRequests(2, 10s));
-    const auto creates = server.requestsTo("/api/pc/instances/create");
+    const auto creates = server.requestsTo(kCreatePath);
     ASSERT_EQ(creates.size(), 1u);
     EXPECT_EQ(creates[0].body.rfind("display_name=Caf%C3%A9+%E2%98%95&", 0), 0u) << creates[0].body;
 }
@@ -50,7 +50,7 @@ TEST(TypedText, ReachesTheWireAsUtf8)
 TEST(WindowTextLength, ReportedTooLongAddsNothingToTheOrigin)
 {
     LoopbackServer server;
-    server.reply("POST", "/api/pc/link/start", ScriptedReply::hang());
+    server.reply("POST", kLinkStartPath, ScriptedReply::hang());
     ScopedAppData appData;
     appData.writeState(kStoredUnlinked);
     ClientHarness client;
@@ -63,9 +63,9 @@ TEST(WindowTextLength, ReportedTooLongAddsNothingToTheOrigin)
     EXPECT_EQ(server.requests()[0].requestLine, "POST /api/pc/link/start HTTP/1.1");
 
     client.command(kUnlinkButton);
-    EXPECT_EQ(appData.stateBytes(), stateFileBytes(server.origin(), "vdwin-18c3f2a91b0"));
+    EXPECT_EQ(appData.stateBytes(), stateFileBytes(server.origin(), kDeviceId));
     EXPECT_EQ(client.close(), 0);
-    EXPECT_EQ(appData.stateBytes(), stateFileBytes(server.origin(), "vdwin-18c3f2a91b0"));
+    EXPECT_EQ(appData.stateBytes(), stateFileBytes(server.origin(), kDeviceId));
 }
 
 TEST(WindowTextNotUtf8, LeavesTheStateFileAsItWas)
@@ -106,7 +106,7 @@ TEST(WindowTextNotUtf8, SetAsBytesStillSavesAWholeFile)
         const auto state = nlohmann::json::parse(*saved, nullptr, false);
         ASSERT_TRUE(state.is_object()) << *saved;
         ASSERT_TRUE(state.contains("origin") && state["origin"].is_string()) << *saved;
-        EXPECT_EQ(*saved, stateFileBytes(state["origin"].get<std::string>(), "vdwin-18c3f2a91b0"));
+        EXPECT_EQ(*saved, stateFileBytes(state["origin"].get<std::string>(), kDeviceId));
     }
 }
 
