@@ -41,7 +41,13 @@ if [ ! -f "$WINEPREFIX/system.reg" ] || ! grep -q '^"Managed"="N"' "$WINEPREFIX/
   ) 9>"$WINEPREFIX.lock"
 fi
 
+# Without address-space randomisation: now and then the kernel put a random mapping where Wine
+# keeps its shared user data (0x7ffe0000), and the program ended before it began ("failed to map
+# the shared user data", exit code 1), or its CreateProcess parent got ERROR_INTERNAL_ERROR.
+# The setting passes on to every process the program starts.
+fixed_layout=(setarch "$(uname -m)" -R)
+
 if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" wine "$@"
+  exec "${fixed_layout[@]}" xvfb-run -a -s "-screen 0 1280x1024x24" wine "$@"
 fi
-exec wine "$@"
+exec "${fixed_layout[@]}" wine "$@"
