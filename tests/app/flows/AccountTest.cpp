@@ -129,12 +129,14 @@ protected:
     // the next one only reloads the projects.
     void expectOneRefreshRestoresTheAccount()
     {
-        server.replyOnce("GET", kMePath, ScriptedReply::json(200, kCheckedAccount));
+        // Each answer is held until the text shown while it is awaited has been read.
+        server.replyOnce("GET", kMePath, ScriptedReply::json(200, kCheckedAccount).heldUntil("check"));
         server.reply("GET", kInstancesPath, ScriptedReply::json(200, kOneProjectAnswer));
         const std::size_t checksBefore = requestCount(kMePath);
 
         client.click(kRefreshButton);
         EXPECT_EQ(client.text(kStatusLine), kCheckingSession);
+        server.release("check");
         ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
         EXPECT_EQ(client.text(kAccountLine), "Signed in as Mira");
         EXPECT_EQ(client.text(kPlanLine), "Plan: Creator");
@@ -144,8 +146,10 @@ protected:
         EXPECT_EQ(requestCount(kMePath), checksBefore + 1);
         ASSERT_EQ(requestCount(kInstancesPath), 1u);
 
+        server.replyOnce("GET", kInstancesPath, ScriptedReply::json(200, kOneProjectAnswer).heldUntil("reload"));
         client.click(kRefreshButton);
         EXPECT_EQ(client.text(kStatusLine), kRefreshing);
+        server.release("reload");
         ASSERT_TRUE(waitForRequestsTo(kInstancesPath, 2));
         ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
         EXPECT_EQ(requestCount(kMePath), checksBefore + 1);

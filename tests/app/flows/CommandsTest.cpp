@@ -53,7 +53,7 @@ std::string projectsAnswer(const std::vector<std::pair<std::string, std::string>
 TEST_F(CommandsTest, GenerateLinkCodeWhileLinkedKeepsTheTokenAndSendsNoCredential)
 {
     ASSERT_TRUE(startLinked("{}", R"({"instances":[]})"));
-    server.replyOnce("POST", kLinkStartPath, ScriptedReply::json(200, R"({"code":"NEW-1"})").delayed(1000ms));
+    server.replyOnce("POST", kLinkStartPath, ScriptedReply::json(200, R"({"code":"NEW-1"})").heldUntil("code"));
     server.reply("GET", kLinkPollPath, ScriptedReply::hang());
 
     client.click(kGenerateButton);
@@ -61,6 +61,7 @@ TEST_F(CommandsTest, GenerateLinkCodeWhileLinkedKeepsTheTokenAndSendsNoCredentia
     EXPECT_FALSE(client.enabled(kGenerateButton));
     // Only one link-code request is in flight at a time.
     client.command(kGenerateButton);
+    server.release("code");
     ASSERT_TRUE(client.waitForStatus(kCodeReady)) << client.text(kStatusLine);
     std::this_thread::sleep_for(200ms);
     const auto starts = server.requestsTo(kLinkStartPath);

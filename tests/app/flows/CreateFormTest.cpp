@@ -60,7 +60,7 @@ TEST_F(CreateFormTest, WorkedExampleSendsExactlyItsBodyThenClearsTheFormAndReloa
 {
     ASSERT_TRUE(startLinked(kTwoCores, R"({"instances":[]})"));
     server.replyOnce("POST", kCreatePath,
-                     ScriptedReply::json(200, R"({"message":"Sky Forge is on its way."})").delayed(1000ms));
+                     ScriptedReply::json(200, R"({"message":"Sky Forge is on its way."})").heldUntil("created"));
     // The reload stays unanswered, so the create answer's text stays on the status line.
     server.reply("GET", kInstancesPath, ScriptedReply::hang());
     FormEntry form;
@@ -80,6 +80,7 @@ TEST_F(CreateFormTest, WorkedExampleSendsExactlyItsBodyThenClearsTheFormAndReloa
                            "&tags=pvp%2C+mods&preset_name=hardcore&core_key=core-2&public_listing=true");
     EXPECT_EQ(create.header("Authorization"), std::string("Bearer ") + kToken);
 
+    server.release("created");
     ASSERT_TRUE(client.waitForStatus("Sky Forge is on its way.")) << client.text(kStatusLine);
     FormEntry cleared;
     cleared.preset = 2;

@@ -290,15 +290,16 @@ TEST_F(LinkFlowTest, ApprovalThatArrivesAfterUnlinkLinksAgain)
     ASSERT_TRUE(startLinked(R"({"user":{"display_name":"First"}})", R"({"instances":[]})"));
     server.reply("GET", kMePath, ScriptedReply::json(200, R"({"user":{"display_name":"Again"}})"));
     server.reply("GET", kInstancesPath, ScriptedReply::json(200, R"({"instances":[]})"));
-    // Long enough for Unlink to come first.
+    // Held until Unlink has come first.
     server.replyOnce("GET", kLinkPollPath,
-                     ScriptedReply::json(200, R"({"access_token":"tok-after-unlink"})").delayed(3000ms));
+                     ScriptedReply::json(200, R"({"access_token":"tok-after-unlink"})").heldUntil("approval"));
     ASSERT_TRUE(issueCode("LATE-1"));
     ASSERT_TRUE(waitForRequestsTo(kLinkPollPath, 1));
 
     client.click(kUnlinkButton);
     EXPECT_EQ(client.text(kStatusLine), kUnlinked);
     EXPECT_EQ(appData.stateBytes(), stateFile());
+    server.release("approval");
 
     ASSERT_TRUE(client.waitFor([&] { return client.text(kAccountLine) == "Signed in as Again"; }))
         << client.text(kAccountLine);
