@@ -10,6 +10,8 @@ namespace vandreth {
 namespace {
 
 constexpr const char* kAccountUnchecked = "Linked, but the account could not be checked";
+constexpr const char* kNoPlan = "Plan: -";
+constexpr const char* kNoLimit = "Limit: -";
 
 // The service looked at the token and turned it down. Any other failure (no answer, a server
 // error, a redirect not followed) says nothing about the token.
@@ -43,13 +45,7 @@ void VandrethWinApp::onMeResult(const HttpResult& http, const std::string& token
     }
     accountCheckWaiting = false;
     if (isRefusal(http)) {
-        accessToken.clear();
-        accountChecked = false;
-        projects.clear();
-        cores.clear();
-        populateProjectsList();
-        populateCoreCombo();
-        resetAccount();
+        forgetAccount();
         setStatus(http.error);
         saveState();
         return;
@@ -57,7 +53,7 @@ void VandrethWinApp::onMeResult(const HttpResult& http, const std::string& token
     if (!http.error.empty()) {
         // The token may well be good: it stays, in memory and in the file, and Refresh checks again.
         accountChecked = false;
-        setAccountSummary(kAccountUnchecked, "Plan: -", "Limit: -");
+        setAccountSummary(kAccountUnchecked, kNoPlan, kNoLimit);
         setStatus(http.error);
         return;
     }
@@ -96,7 +92,18 @@ void VandrethWinApp::onCreateInstanceResult(const HttpResult& http)
 
 void VandrethWinApp::resetAccount()
 {
-    setAccountSummary("Not linked yet", "Plan: -", "Limit: -");
+    setAccountSummary("Not linked yet", kNoPlan, kNoLimit);
+}
+
+void VandrethWinApp::forgetAccount()
+{
+    accessToken.clear();
+    accountChecked = false;
+    projects.clear();
+    cores.clear();
+    populateProjectsList();
+    populateCoreCombo();
+    resetAccount();
 }
 
 }  // namespace vandreth

@@ -14,6 +14,11 @@ std::string VandrethWinApp::currentOrigin() const
     return originEdit != nullptr ? windowText(originEdit) : storedOrigin;
 }
 
+std::string VandrethWinApp::serviceOrigin() const
+{
+    return originEdit != nullptr ? normalizedOrigin(currentOrigin()) : storedOrigin;
+}
+
 void VandrethWinApp::loadState()
 {
     // Anything unreadable (no folder, no file, no JSON) leaves the defaults in place.
@@ -36,9 +41,7 @@ bool VandrethWinApp::saveState() const
 {
     // A save that cannot be made keeps the previous file.
     try {
-        // Normalised once: the text kept from the box when it went is normalised already.
-        const std::string origin = originEdit != nullptr ? normalizedOrigin(windowText(originEdit)) : storedOrigin;
-        return replaceFileText(statePath(), stateText(origin, deviceId, accessToken));
+        return replaceFileText(statePath(), stateText(serviceOrigin(), deviceId, accessToken));
     } catch (...) {
         return false;
     }

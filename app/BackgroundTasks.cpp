@@ -114,8 +114,7 @@ void VandrethWinApp::enqueueTask(TaskKind kind, FormFields fields)
     result->accessToken = accessToken;
     TaskResult* const handedOut = result.get();
     TaskWorker worker{httpClient, std::move(result),
-                      TaskInputs{normalizedOrigin(currentOrigin()), accessToken, linkCode, deviceId, std::move(fields)},
-                      window};
+                      TaskInputs{serviceOrigin(), accessToken, linkCode, deviceId, std::move(fields)}, window};
     markBusy(kind, true);
     outstandingResult(kind) = handedOut;
     try {

@@ -77,7 +77,7 @@ void VandrethWinApp::openPairingPage()
     if (!approveUrl.empty()) {
         openServicePage(approveUrl, kNotAWebPage);
     } else {
-        openServicePage(normalizedOrigin(currentOrigin()) + "/link/pc", kBadOrigin);
+        openServicePage(serviceOrigin() + "/link/pc", kBadOrigin);
     }
 }
 
@@ -108,16 +108,11 @@ void VandrethWinApp::openServicePage(const std::string& url, const char* refusal
 
 void VandrethWinApp::unlink()
 {
-    accessToken.clear();
     polling = false;
     linkCode.clear();
     approveUrl.clear();
-    projects.clear();
-    cores.clear();
-    resetAccount();
     setWindowTextUtf8(linkCodeEdit, "");
-    populateProjectsList();
-    populateCoreCombo();
+    forgetAccount();
     setStatus(saveState() ? "Vandreth desktop client unlinked." : kUnlinkedButNotSaved);
 }
 

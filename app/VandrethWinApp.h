@@ -47,6 +47,9 @@ private:
 
     // Origin and state file (AppState.cpp).
     std::string currentOrigin() const;
+    // The origin that requests, pages and saves use: the box's text normalised, or, once the box
+    // is gone, the origin it held last (normalised already: normalising twice would change it).
+    std::string serviceOrigin() const;
     void loadState();
     // True when the file now holds the present state. Saving is best effort: only Unlink, which
     // must not claim a forgotten token while the file still holds it, looks at the result.
@@ -70,6 +73,8 @@ private:
     void onInstancesResult(const HttpResult& http);
     void onCreateInstanceResult(const HttpResult& http);
     void resetAccount();
+    // Forgets the token, the account's summary and both lists (the state file is not saved).
+    void forgetAccount();
 
     // Controls and lists (MainWindow.cpp).
     void createUi();
