@@ -1,9 +1,6 @@
 #include "VandrethWinApp.h"
 
 #include "AnswerReaders.h"
-#include "TextHelpers.h"
-
-#include <utility>
 
 namespace vandreth {
 
@@ -22,28 +19,8 @@ bool isRefusal(const HttpResult& http)
 
 }  // namespace
 
-void VandrethWinApp::checkAccount()
+void VandrethWinApp::onMeResult(const HttpResult& http)
 {
-    // One check at a time: while one made with an earlier token is out, the check of the
-    // current token follows its answer.
-    if (meBusy) {
-        accountCheckWaiting = true;
-        return;
-    }
-    enqueueTask(TaskKind::Me, {});
-}
-
-void VandrethWinApp::onMeResult(const HttpResult& http, const std::string& token)
-{
-    if (token != accessToken) {
-        // An approval or Unlink replaced the token meanwhile: this answer says nothing about
-        // the current one.
-        if (std::exchange(accountCheckWaiting, false) && !accessToken.empty()) {
-            enqueueTask(TaskKind::Me, {});
-        }
-        return;
-    }
-    accountCheckWaiting = false;
     if (isRefusal(http)) {
         forgetAccount();
         setStatus(http.error);
@@ -63,7 +40,7 @@ void VandrethWinApp::onMeResult(const HttpResult& http, const std::string& token
     cores = readCores(http.json);
     populateCoreCombo();
     setStatus("Vandreth desktop session ready.");
-    enqueueTask(TaskKind::Instances, {});
+    requestForHeldToken(TaskKind::Instances);
 }
 
 void VandrethWinApp::onInstancesResult(const HttpResult& http)
@@ -81,13 +58,12 @@ void VandrethWinApp::onInstancesResult(const HttpResult& http)
 
 void VandrethWinApp::onCreateInstanceResult(const HttpResult& http)
 {
+    setStatus(createOutcomeText(http));
     if (!http.error.empty()) {
-        setStatus(http.error);
         return;
     }
     clearForm();
-    setStatus(jsonString(http.json, "message", "Vandreth created your RERI from the desktop client."));
-    enqueueTask(TaskKind::Instances, {});
+    requestForHeldToken(TaskKind::Instances);
 }
 
 void VandrethWinApp::resetAccount()
@@ -98,6 +74,12 @@ void VandrethWinApp::resetAccount()
 void VandrethWinApp::forgetAccount()
 {
     accessToken.clear();
+    tokenOrigin.clear();
+    clearAccountView();
+}
+
+void VandrethWinApp::clearAccountView()
+{
     accountChecked = false;
     projects.clear();
     cores.clear();

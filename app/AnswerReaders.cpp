@@ -58,6 +58,14 @@ std::vector<ProjectRow> readProjects(const nlohmann::json& answer)
     return projects;
 }
 
+std::string createOutcomeText(const HttpResult& http)
+{
+    if (!http.error.empty()) {
+        return http.error;
+    }
+    return jsonString(http.json, "message", "Vandreth created your RERI from the desktop client.");
+}
+
 std::string projectLine(const ProjectRow& project)
 {
     return project.displayName + "  [" + project.slug + "]  " + project.status;

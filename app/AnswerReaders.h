@@ -27,6 +27,10 @@ std::vector<CoreOption> readCores(const nlohmann::json& answer);
 // The "instances" of a project-list answer.
 std::vector<ProjectRow> readProjects(const nlohmann::json& answer);
 
+// What became of a create request: the error, else the answer's "message", else the client's
+// own text for a RERI made.
+std::string createOutcomeText(const HttpResult& http);
+
 // A project's line in the list: name, then "  [slug]  ", then status.
 std::string projectLine(const ProjectRow& project);
 

@@ -19,6 +19,15 @@ std::string VandrethWinApp::serviceOrigin() const
     return originEdit != nullptr ? normalizedOrigin(currentOrigin()) : storedOrigin;
 }
 
+bool VandrethWinApp::boxNamesTheTokensOrigin()
+{
+    if (sameServiceOrigin(serviceOrigin(), tokenOrigin)) {
+        return true;
+    }
+    setStatus("This PC is linked to " + tokenOrigin + ". Unlink it first to use another Vandreth address.");
+    return false;
+}
+
 void VandrethWinApp::loadState()
 {
     // Anything unreadable (no folder, no file, no JSON) leaves the defaults in place.
@@ -29,6 +38,9 @@ void VandrethWinApp::loadState()
             storedOrigin = normalizedOrigin(stored.origin);
             accessToken = trim(stored.accessToken);
             deviceId = trim(stored.deviceId);
+            if (!accessToken.empty()) {
+                tokenOrigin = storedOrigin;
+            }
         }
     } catch (...) {
     }
@@ -39,9 +51,11 @@ void VandrethWinApp::loadState()
 
 bool VandrethWinApp::saveState() const
 {
-    // A save that cannot be made keeps the previous file.
+    // A save that cannot be made keeps the previous file. The file never pairs the token with
+    // another service than the one that issued it.
+    const std::string origin = accessToken.empty() ? serviceOrigin() : tokenOrigin;
     try {
-        return replaceFileText(statePath(), stateText(serviceOrigin(), deviceId, accessToken));
+        return replaceFileText(statePath(), stateText(origin, deviceId, accessToken));
     } catch (...) {
         return false;
     }

@@ -2,6 +2,7 @@
 // Records and constants shared by the parts of the application.
 
 #include "HttpClient.h"
+#include "LinkSnapshot.h"
 #include "WindowIds.h"
 
 #include <windows.h>
@@ -24,9 +25,11 @@ inline constexpr std::size_t kTaskKindCount = 5;
 struct TaskResult {
     TaskKind kind = TaskKind::LinkStart;
     HttpResult http;
-    // The access token the request was made with; an answer about an earlier token is not
-    // taken for an answer about the current one.
-    std::string accessToken;
+    // What the request was made for, as the window held it then: an answer that no longer
+    // belongs to the link the window holds acts on nothing.
+    LinkSnapshot madeFor;
+    // Where the request went: the origin that issues a link code, or the token of an approval.
+    std::string origin;
     // Set by the worker once it will write nothing more, just before it posts the result: the
     // window thread takes no result before, even when a forged message names it early.
     std::atomic<bool> complete{false};

@@ -1,5 +1,6 @@
 #include "VandrethWinApp.h"
 
+#include "AnswerReaders.h"
 #include "Origin.h"
 #include "TaskRequest.h"
 
@@ -111,10 +112,11 @@ void VandrethWinApp::enqueueTask(TaskKind kind, FormFields fields)
     // Everything that can fail comes before the flag is set, so a failure leaves the kind free.
     auto result = std::make_unique<TaskResult>();
     result->kind = kind;
-    result->accessToken = accessToken;
+    result->madeFor = heldLink();
+    result->origin = requestOrigin(kind);
     TaskResult* const handedOut = result.get();
     TaskWorker worker{httpClient, std::move(result),
-                      TaskInputs{serviceOrigin(), accessToken, linkCode, deviceId, std::move(fields)}, window};
+                      TaskInputs{handedOut->origin, accessToken, linkCode, deviceId, std::move(fields)}, window};
     markBusy(kind, true);
     outstandingResult(kind) = handedOut;
     try {
@@ -126,6 +128,35 @@ void VandrethWinApp::enqueueTask(TaskKind kind, FormFields fields)
         markBusy(kind, false);
         setStatus(kThreadFailed);
     }
+}
+
+std::string VandrethWinApp::requestOrigin(TaskKind kind) const
+{
+    switch (kind) {
+    case TaskKind::LinkStart:
+        return serviceOrigin();
+    case TaskKind::LinkPoll:
+        return linkCodeOrigin;
+    case TaskKind::Me:
+    case TaskKind::Instances:
+    case TaskKind::CreateInstance:
+        break;
+    }
+    return tokenOrigin;
+}
+
+LinkSnapshot VandrethWinApp::heldLink() const
+{
+    return LinkSnapshot{accessToken, linkChanges};
+}
+
+void VandrethWinApp::requestForHeldToken(TaskKind kind)
+{
+    if (busyFlag(kind)) {
+        followsBusyRequest[static_cast<std::size_t>(kind)] = true;
+        return;
+    }
+    enqueueTask(kind, {});
 }
 
 std::unique_ptr<TaskResult> VandrethWinApp::takeResult(WPARAM wParam, LPARAM lParam)
@@ -153,15 +184,23 @@ void VandrethWinApp::handleTaskResult(WPARAM wParam, LPARAM lParam)
         return;
     }
     markBusy(result->kind, false);
+    const bool followedBy = std::exchange(followsBusyRequest[static_cast<std::size_t>(result->kind)], false);
+    if (!belongsToHeldLink(result->kind, result->madeFor, heldLink())) {
+        onOutdatedResult(*result);
+        if (followedBy && !accessToken.empty()) {
+            enqueueTask(result->kind, {});
+        }
+        return;
+    }
     switch (result->kind) {
     case TaskKind::LinkStart:
-        onLinkStartResult(result->http);
+        onLinkStartResult(result->http, result->origin);
         break;
     case TaskKind::LinkPoll:
-        onLinkPollResult(result->http);
+        onLinkPollResult(result->http, result->origin);
         break;
     case TaskKind::Me:
-        onMeResult(result->http, result->accessToken);
+        onMeResult(result->http);
         break;
     case TaskKind::Instances:
         onInstancesResult(result->http);
@@ -169,6 +208,14 @@ void VandrethWinApp::handleTaskResult(WPARAM wParam, LPARAM lParam)
     case TaskKind::CreateInstance:
         onCreateInstanceResult(result->http);
         break;
+    }
+}
+
+void VandrethWinApp::onOutdatedResult(const TaskResult& result)
+{
+    // The service may have made the RERI all the same: say what became of it, and nothing more.
+    if (result.kind == TaskKind::CreateInstance) {
+        setStatus(createOutcomeText(result.http));
     }
 }
 

@@ -60,6 +60,9 @@ void VandrethWinApp::refresh()
         setStatus("Link the desktop client first.");
         return;
     }
+    if (!boxNamesTheTokensOrigin()) {
+        return;
+    }
     // An account not yet checked for this token (the service could not be reached, say) is
     // checked first, and the check's success loads the projects. While a check is out, its
     // success will do that anyway, and Refresh loads the projects as before.
@@ -77,7 +80,8 @@ void VandrethWinApp::openPairingPage()
     if (!approveUrl.empty()) {
         openServicePage(approveUrl, kNotAWebPage);
     } else {
-        openServicePage(serviceOrigin() + "/link/pc", kBadOrigin);
+        // A code is approved at the service that issued it, whatever the box says by now.
+        openServicePage((linkCode.empty() ? serviceOrigin() : linkCodeOrigin) + "/link/pc", kBadOrigin);
     }
 }
 
@@ -108,8 +112,10 @@ void VandrethWinApp::openServicePage(const std::string& url, const char* refusal
 
 void VandrethWinApp::unlink()
 {
+    ++linkChanges;
     polling = false;
     linkCode.clear();
+    linkCodeOrigin.clear();
     approveUrl.clear();
     setWindowTextUtf8(linkCodeEdit, "");
     forgetAccount();

@@ -69,6 +69,9 @@ void VandrethWinApp::submitCreate()
         setStatus("Link the desktop client first.");
         return;
     }
+    if (!boxNamesTheTokensOrigin()) {
+        return;
+    }
     CreateFormInput input;
     input.name = windowText(nameEdit);
     if (trim(input.name).empty()) {

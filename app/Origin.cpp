@@ -1,5 +1,6 @@
 #include "Origin.h"
 
+#include "RequestUrl.h"
 #include "TextHelpers.h"
 
 #include <windows.h>
@@ -38,6 +39,16 @@ std::string normalizedOrigin(const std::string& text)
         origin.pop_back();
     }
     return origin;
+}
+
+bool sameServiceOrigin(const std::string& a, const std::string& b)
+{
+    const auto first = splitRequestUrl(a);
+    const auto second = splitRequestUrl(b);
+    if (!first || !second) {
+        return a == b;
+    }
+    return sameOrigin(*first, *second);
 }
 
 std::uint64_t nowMs()

@@ -16,6 +16,11 @@ std::string defaultOrigin();
 // "http://" or "https://" (exactly), and no trailing '/'.
 std::string normalizedOrigin(const std::string& text);
 
+// True when both origins name one service: the same scheme, host (ASCII letters compared
+// without case) and port, the scheme's default port when none is named. Origins that cannot be
+// split as URLs are the same only when they are the same text.
+bool sameServiceOrigin(const std::string& a, const std::string& b);
+
 // System time in milliseconds since 1970-01-01 UTC; follows changes of the system clock.
 std::uint64_t nowMs();
 

@@ -47,9 +47,13 @@ private:
 
     // Origin and state file (AppState.cpp).
     std::string currentOrigin() const;
-    // The origin that requests, pages and saves use: the box's text normalised, or, once the box
-    // is gone, the origin it held last (normalised already: normalising twice would change it).
+    // The origin that link-code requests, the pairing page and saves without a token use: the
+    // box's text normalised, or, once the box is gone, the origin it held last (normalised
+    // already: normalising twice would change it).
     std::string serviceOrigin() const;
+    // False, with the status line saying why, when the box names another origin than the one
+    // that issued the held token: the token and the account's requests go nowhere else.
+    bool boxNamesTheTokensOrigin();
     void loadState();
     // True when the file now holds the present state. Saving is best effort: only Unlink, which
     // must not claim a forgotten token while the file still holds it, looks at the result.
@@ -57,23 +61,36 @@ private:
 
     // Background tasks (BackgroundTasks.cpp).
     void enqueueTask(TaskKind kind, FormFields fields);
+    // Where `kind`'s request goes: the token's origin, the code's, or the box's for a new code.
+    std::string requestOrigin(TaskKind kind) const;
+    LinkSnapshot heldLink() const;
+    // Starts the account check or the project list for the held token. While a request of that
+    // kind is out, this one follows its answer when that answer turns out to be outdated; a
+    // current one serves for both.
+    void requestForHeldToken(TaskKind kind);
     void markBusy(TaskKind kind, bool busy);
     bool& busyFlag(TaskKind kind);
     TaskResult*& outstandingResult(TaskKind kind);
     std::unique_ptr<TaskResult> takeResult(WPARAM wParam, LPARAM lParam);
     void handleTaskResult(WPARAM wParam, LPARAM lParam);
+    // An answer made for a link the window no longer holds.
+    void onOutdatedResult(const TaskResult& result);
 
     // Answers of the link requests (LinkFlow.cpp).
-    void onLinkStartResult(const HttpResult& http);
-    void onLinkPollResult(const HttpResult& http);
+    void onLinkStartResult(const HttpResult& http, const std::string& origin);
+    void onLinkPollResult(const HttpResult& http, const std::string& origin);
+    // Takes the token of an approval from `origin`, forgets the previous account and checks the new one.
+    void linkWith(std::string token, const std::string& origin);
 
     // Answers of the account requests (AccountResults.cpp).
-    void checkAccount();
-    void onMeResult(const HttpResult& http, const std::string& token);
+    void onMeResult(const HttpResult& http);
     void onInstancesResult(const HttpResult& http);
     void onCreateInstanceResult(const HttpResult& http);
     void resetAccount();
-    // Forgets the token, the account's summary and both lists (the state file is not saved).
+    // Empties the account's summary and both lists: nothing of an earlier account stays shown.
+    void clearAccountView();
+    // Forgets the token and its origin, the account's summary and both lists (the state file is
+    // not saved).
     void forgetAccount();
 
     // Controls and lists (MainWindow.cpp).
@@ -135,8 +152,15 @@ private:
     std::string storedOrigin;
     std::string deviceId;
     std::string accessToken;
+    // The origin that issued the access token: its requests go there and nowhere else.
+    std::string tokenOrigin;
     std::string linkCode;
+    // The origin that issued the link code: its polls go there and nowhere else.
+    std::string linkCodeOrigin;
     std::string approveUrl;
+    // Counts new codes, approvals and Unlinks: the answer to a link-code request or a poll sent
+    // before one of them is outdated.
+    std::uint64_t linkChanges = 0;
     bool polling = false;
     std::uint64_t nextPollAt = 0;
     bool linkStartBusy = false;
@@ -149,8 +173,8 @@ private:
     std::array<TaskResult*, kTaskKindCount> outstandingResults{};
     // The account was checked successfully since the token was last set.
     bool accountChecked = false;
-    // A check of the current token waits for the answer to one made with an earlier token.
-    bool accountCheckWaiting = false;
+    // By TaskKind: a request for the held token waits for the answer of one still out.
+    std::array<bool, kTaskKindCount> followsBusyRequest{};
     std::vector<ProjectRow> projects;
     std::vector<CoreOption> cores;
 };

@@ -1,6 +1,6 @@
 #pragma once
-// Shared pieces of the adversity tests: a healthy service to start from, a server that resets
-// its connections, and a check that the window still answers.
+// Shared pieces of the adversity tests: a healthy service to start from, the request of each
+// kind as the user sends it, and a check that the window still answers.
 
 #include "AppTypes.h"
 #include "ClientHarness.h"
@@ -8,12 +8,7 @@
 #include "LoopbackServer.h"
 
 #include <chrono>
-#include <condition_variable>
-#include <cstddef>
-#include <cstdint>
-#include <mutex>
 #include <string>
-#include <thread>
 
 namespace vandreth::test {
 
@@ -33,36 +28,5 @@ void sendRequestOf(TaskKind kind, const ClientHarness& client);
 
 // True when the thread of `window` answers a WM_NULL within `timeout`.
 bool answersWmNull(HWND window, std::chrono::milliseconds timeout);
-
-
-// Holds each request it reads until release(), then sends `bytes` and resets the connection
-// (an RST, not an orderly close).
-class ResettingServer {
-public:
-    explicit ResettingServer(std::string bytes);
-    ~ResettingServer();
-    ResettingServer(const ResettingServer&) = delete;
-    ResettingServer& operator=(const ResettingServer&) = delete;
-
-    std::string origin() const;
-    // True once a request has been read; false when `timeout` runs out first.
-    bool waitForRequest(std::chrono::milliseconds timeout) const;
-    void release();
-
-private:
-    void acceptLoop();
-    void serve(std::uintptr_t socket);
-
-    std::string bytes_;
-    std::uintptr_t listener_;
-    std::uint16_t port_ = 0;
-
-    mutable std::mutex mutex_;
-    mutable std::condition_variable changed_;
-    std::size_t requests_ = 0;
-    bool released_ = false;
-    bool stopping_ = false;
-    std::thread thread_;
-};
 
 }  // namespace vandreth::test

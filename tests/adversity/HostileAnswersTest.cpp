@@ -518,6 +518,7 @@ ScriptedReply hostileReply(TaskKind kind, Answer answer)
     case Answer::ClosedUnanswered:
         return ScriptedReply::closeWithoutAnswer();
     case Answer::Reset:
+        return ScriptedReply::raw(halfAnswer(kind)).thenReset();
     case Answer::Hang:
         break;
     }
@@ -591,22 +592,15 @@ TEST_P(HostileAnswers, LeaveTheClientWorkingAndItsStateKept)
     const HostileCase& c = GetParam();
     const Outcome& outcome = c.outcome;
     serveHealthyService(server);
-    std::optional<ResettingServer> resetter;
-    if (c.answer == Answer::Reset) {
-        resetter.emplace(halfAnswer(c.kind));
-    }
-    const std::string hostileOrigin = resetter ? resetter->origin() : server.origin();
+    // Once only: a poll that came again would put its text back over the next step's.
     const auto answerUnderTest = [&] {
-        // Once only: a poll that came again would put its text back over the next step's.
-        if (!resetter) {
-            server.replyOnce(methodOf(c.kind), pathOf(c.kind), hostileReply(c.kind, c.answer));
-        }
+        server.replyOnce(methodOf(c.kind), pathOf(c.kind), hostileReply(c.kind, c.answer));
     };
 
     if (c.kind == TaskKind::Me) {
         answerUnderTest();
     }
-    appData.writeState(stateFileBytes(c.kind == TaskKind::Me ? hostileOrigin : server.origin(), kDeviceId, kToken));
+    appData.writeState(stateFileBytes(server.origin(), kDeviceId, kToken));
     ASSERT_TRUE(client.start());
     if (c.kind != TaskKind::Me) {
         ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
@@ -615,27 +609,10 @@ TEST_P(HostileAnswers, LeaveTheClientWorkingAndItsStateKept)
             // Holds the project list that a create starts, so that the create's own text stays.
             server.reply("GET", kInstancesPath, ScriptedReply::hang());
         }
-        if (c.kind != TaskKind::LinkPoll) {
-            client.setText(kOriginEdit, hostileOrigin);
-        }
     }
     sendRequestOf(c.kind, client);
-    if (c.kind == TaskKind::LinkPoll) {
-        // The code's request has gone to the healthy service; its poll, a second after the
-        // answer at the earliest, goes to the origin that the box holds by then.
-        client.setText(kOriginEdit, hostileOrigin);
-    }
-
-    if (resetter) {
-        ASSERT_TRUE(resetter->waitForRequest(std::chrono::seconds(10)));
-    } else {
-        const auto arrived = [&] { return !server.requestsTo(pathOf(c.kind)).empty(); };
-        ASSERT_TRUE(ClientHarness::waitFor(arrived, std::chrono::seconds(10)));
-    }
-    client.setText(kOriginEdit, server.origin());
-    if (resetter) {
-        resetter->release();
-    }
+    const auto arrived = [&] { return !server.requestsTo(pathOf(c.kind)).empty(); };
+    ASSERT_TRUE(ClientHarness::waitFor(arrived, std::chrono::seconds(10)));
 
     if (c.answer == Answer::Hang) {
         EXPECT_TRUE(answersWmNull(client.window(), kWmNullLimit));
@@ -684,7 +661,7 @@ protected:
     ClientHarness client;
 };
 
-TEST_P(ApprovingPollAnswers, StoreTheTokenAndSendItSafely)
+TEST_P(ApprovingPollAnswers, LinkOnlyWithATokenThatCanBeSentWhole)
 {
     const ApprovalCase& c = GetParam();
     serveHealthyService(server);
@@ -714,20 +691,21 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ApprovalCase{"PaddedToken", R"({"access_token":"  tok-new \t"})", "tok-new", loadedStatus(1),
                      "Bearer tok-new"},
-        ApprovalCase{"NulInsideToken", R"({"access_token":"tok-new\u0000tail"})", R"(tok-new\u0000tail)",
-                     loadedStatus(1), "Bearer tok-new"},
-        ApprovalCase{"LineBreakInsideToken", R"({"access_token":"tok-new\r\nX-Injected: yes"})",
-                     R"(tok-new\r\nX-Injected: yes)", loadedStatus(1), "Bearer tok-new"},
-        ApprovalCase{"TabInsideToken", R"({"access_token":"tok-new\tX-Injected: yes"})", R"(tok-new\tX-Injected: yes)",
-                     loadedStatus(1), "Bearer tok-new"},
-        ApprovalCase{"SpaceInsideToken", R"({"access_token":"tok-new X-Injected: yes"})", "tok-new X-Injected: yes",
-                     loadedStatus(1), "Bearer tok-new"},
-        ApprovalCase{"DeleteInsideToken", R"({"access_token":"tok-new\u007ftail"})", "tok-new\x7Ftail",
-                     loadedStatus(1), "Bearer tok-new"},
-        ApprovalCase{"ControlInsideToken", R"({"access_token":"tok-new\u0001tail"})", R"(tok-new\u0001tail)",
-                     loadedStatus(1), "Bearer tok-new"},
-        ApprovalCase{"Utf8LetterInsideToken", R"({"access_token":"tok-new\u00e9tail"})", "tok-new\xC3\xA9tail",
-                     loadedStatus(1), "Bearer tok-new"},
+        // A token that no Authorization line can carry whole links nothing.
+        ApprovalCase{"NulInsideToken", R"({"access_token":"tok-new\u0000tail"})", "", kApprovedWithUnusableToken,
+                     std::nullopt},
+        ApprovalCase{"LineBreakInsideToken", R"({"access_token":"tok-new\r\nX-Injected: yes"})", "",
+                     kApprovedWithUnusableToken, std::nullopt},
+        ApprovalCase{"TabInsideToken", R"({"access_token":"tok-new\tX-Injected: yes"})", "", kApprovedWithUnusableToken,
+                     std::nullopt},
+        ApprovalCase{"SpaceInsideToken", R"({"access_token":"tok-new X-Injected: yes"})", "",
+                     kApprovedWithUnusableToken, std::nullopt},
+        ApprovalCase{"DeleteInsideToken", R"({"access_token":"tok-new\u007ftail"})", "", kApprovedWithUnusableToken,
+                     std::nullopt},
+        ApprovalCase{"ControlInsideToken", R"({"access_token":"tok-new\u0001tail"})", "", kApprovedWithUnusableToken,
+                     std::nullopt},
+        ApprovalCase{"Utf8LetterInsideToken", R"({"access_token":"tok-new\u00e9tail"})", "",
+                     kApprovedWithUnusableToken, std::nullopt},
         ApprovalCase{"TokenOfWrongType", R"({"access_token":42})", "", kApprovedWithoutToken, std::nullopt},
         ApprovalCase{"NotJson", "<html><body>approved</body></html>", "", kApprovedWithoutToken, std::nullopt}),
     CaseName());

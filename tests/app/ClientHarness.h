@@ -111,6 +111,8 @@ public:
     // posts, or a forged one) from its queue since the start, and has handled the last of them:
     // for answers that should change nothing visible. False when that does not happen in time.
     bool waitForResultsHandled(std::size_t count, std::chrono::milliseconds timeout = 10s) const;
+    // How many result messages the client's message loop has taken from its queue so far.
+    std::size_t resultsTaken() const { return resultsTaken_; }
     // The lParam of the result message taken last.
     LPARAM lastResultTaken() const { return lastResult_; }
 

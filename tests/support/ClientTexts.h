@@ -30,6 +30,16 @@ inline constexpr const char* kUnlinkedButNotSaved =
 inline constexpr const char* kApprovedWithoutToken =
     "Vandreth approved the code but sent no access token. Generate a new link code to try again.";
 
+// An approving poll answer whose access token holds a byte that no header line may carry.
+inline constexpr const char* kApprovedWithUnusableToken =
+    "Vandreth approved the code but sent an access token that this PC cannot use. Generate a new link code to try "
+    "again.";
+// Refresh or Create RERI while the URL box names another service than the one the PC is linked to.
+inline std::string linkedElsewhere(const std::string& tokenOrigin)
+{
+    return "This PC is linked to " + tokenOrigin + ". Unlink it first to use another Vandreth address.";
+}
+
 // The status line once a project list of `count` projects is shown.
 inline std::string loadedStatus(std::size_t count)
 {

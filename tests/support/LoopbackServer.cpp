@@ -160,7 +160,9 @@ public:
     ServedSocket(SOCKET socket, HANDLE stopEvent) : socket_(socket), stopEvent_(stopEvent) { makeNonBlocking(socket_); }
     ~ServedSocket()
     {
-        shutdown(socket_, SD_SEND);
+        if (!resetOnClose_) {
+            shutdown(socket_, SD_SEND);
+        }
         closesocket(socket_);
     }
     ServedSocket(const ServedSocket&) = delete;
@@ -180,6 +182,14 @@ public:
                 return false;
             }
         }
+    }
+
+    // A zero linger time makes closing send an RST instead of an orderly end.
+    void resetOnClose()
+    {
+        const linger abort{1, 0};
+        setsockopt(socket_, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof(abort));
+        resetOnClose_ = true;
     }
 
     bool sendAll(std::string_view bytes)
@@ -206,6 +216,7 @@ private:
 
     SOCKET socket_;
     HANDLE stopEvent_;
+    bool resetOnClose_ = false;
 };
 
 // Fills in everything but `raw` and `body` from the head (request line and header lines).
@@ -350,13 +361,21 @@ ScriptedReply& ScriptedReply::heldUntil(std::string gate)
     return *this;
 }
 
+ScriptedReply& ScriptedReply::thenReset()
+{
+    reset_ = true;
+    return *this;
+}
+
 struct LoopbackServer::Connection {
     SOCKET socket = INVALID_SOCKET;
     bool finished = false;  // guarded by the server's mutex
     std::thread thread;
 };
 
-LoopbackServer::LoopbackServer()
+LoopbackServer::LoopbackServer() : LoopbackServer(0) {}
+
+LoopbackServer::LoopbackServer(std::uint16_t port)
     : listener_(INVALID_SOCKET), stopEvent_(nullptr)
 {
     WSADATA data{};
@@ -364,7 +383,7 @@ LoopbackServer::LoopbackServer()
         throw std::runtime_error("WSAStartup failed");
     }
     const SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    const sockaddr_in address = loopbackAddress(0);
+    const sockaddr_in address = loopbackAddress(port);
     const bool listening = listener != INVALID_SOCKET &&
                            bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0 &&
                            listen(listener, SOMAXCONN) == 0;
@@ -539,6 +558,9 @@ void LoopbackServer::serve(Connection& connection)
                 bool open = socket.sendAll(bytes.substr(0, dripFrom));
                 for (std::size_t at = dripFrom; open && at < bytes.size(); ++at) {
                     open = !stopsWithin(reply.dripEvery_) && socket.sendAll(bytes.substr(at, 1));
+                }
+                if (reply.reset_) {
+                    socket.resetOnClose();
                 }
             }
         }

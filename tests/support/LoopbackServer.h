@@ -59,6 +59,8 @@ struct ScriptedReply {
     // Answers only once the server's release(gate) has been called (or not at all when the
     // server stops first).
     ScriptedReply& heldUntil(std::string gate);
+    // Resets the connection (an RST) after the reply's bytes instead of closing it in order.
+    ScriptedReply& thenReset();
 
 private:
     friend class LoopbackServer;
@@ -71,12 +73,15 @@ private:
     std::size_t dripFrom_ = std::string::npos;
     std::chrono::milliseconds dripEvery_{0};
     std::string gate_;
+    bool reset_ = false;
 };
 
 class LoopbackServer {
 public:
     // Listens on 127.0.0.1 on a port that the system picks.
     LoopbackServer();
+    // Listens on 127.0.0.1 on `port` (0: one that the system picks).
+    explicit LoopbackServer(std::uint16_t port);
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;

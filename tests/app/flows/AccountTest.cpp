@@ -125,35 +125,35 @@ protected:
                origin + R"("})";
     }
 
-    // With the service answering again, one Refresh checks the account and loads the projects;
+    // With `service` answering again, one Refresh checks the account and loads the projects;
     // the next one only reloads the projects.
-    void expectOneRefreshRestoresTheAccount()
+    void expectOneRefreshRestoresTheAccount(LoopbackServer& service)
     {
         // Each answer is held until the text shown while it is awaited has been read.
-        server.replyOnce("GET", kMePath, ScriptedReply::json(200, kCheckedAccount).heldUntil("check"));
-        server.reply("GET", kInstancesPath, ScriptedReply::json(200, kOneProjectAnswer));
-        const std::size_t checksBefore = requestCount(kMePath);
+        service.replyOnce("GET", kMePath, ScriptedReply::json(200, kCheckedAccount).heldUntil("check"));
+        service.reply("GET", kInstancesPath, ScriptedReply::json(200, kOneProjectAnswer));
+        const std::size_t checksBefore = service.requestsTo(kMePath).size();
 
         client.click(kRefreshButton);
         EXPECT_EQ(client.text(kStatusLine), kCheckingSession);
-        server.release("check");
+        service.release("check");
         ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
         EXPECT_EQ(client.text(kAccountLine), "Signed in as Mira");
         EXPECT_EQ(client.text(kPlanLine), "Plan: Creator");
         EXPECT_EQ(client.text(kLimitLine), "Limit: 3 of 5");
         EXPECT_EQ(client.comboEntries(kCoreCombo), std::vector<std::string>{"Forge One"});
         EXPECT_EQ(client.listLines(), std::vector<std::string>{kOneProjectLine});
-        EXPECT_EQ(requestCount(kMePath), checksBefore + 1);
-        ASSERT_EQ(requestCount(kInstancesPath), 1u);
+        EXPECT_EQ(service.requestsTo(kMePath).size(), checksBefore + 1);
+        ASSERT_EQ(service.requestsTo(kInstancesPath).size(), 1u);
 
-        server.replyOnce("GET", kInstancesPath, ScriptedReply::json(200, kOneProjectAnswer).heldUntil("reload"));
+        service.replyOnce("GET", kInstancesPath, ScriptedReply::json(200, kOneProjectAnswer).heldUntil("reload"));
         client.click(kRefreshButton);
         EXPECT_EQ(client.text(kStatusLine), kRefreshing);
-        server.release("reload");
-        ASSERT_TRUE(waitForRequestsTo(kInstancesPath, 2));
+        service.release("reload");
+        ASSERT_TRUE(client.waitFor([&] { return service.requestsTo(kInstancesPath).size() >= 2; }));
         ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
-        EXPECT_EQ(requestCount(kMePath), checksBefore + 1);
-        for (const auto& request : server.requests()) {
+        EXPECT_EQ(service.requestsTo(kMePath).size(), checksBefore + 1);
+        for (const auto& request : service.requests()) {
             EXPECT_EQ(request.header("Authorization"), std::string("Bearer ") + kToken) << request.requestLine;
         }
     }
@@ -173,7 +173,7 @@ TEST_P(MeUncheckedTest, AtStartKeepsTheLinkAndOneRefreshChecksAgain)
     EXPECT_EQ(appData.stateBytes(), written);
     EXPECT_EQ(requestCount(kInstancesPath), 0u);
 
-    expectOneRefreshRestoresTheAccount();
+    expectOneRefreshRestoresTheAccount(server);
     EXPECT_EQ(appData.stateBytes(), written);
 }
 
@@ -189,8 +189,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(AccountTest, StartWithoutNetworkKeepsTheLinkAndARefreshRestoresIt)
 {
-    const std::string closed = "http://127.0.0.1:" + std::to_string(closedLoopbackPort());
-    const std::string written = handWrittenState(closed);
+    // The service's address answers nothing at first: no one listens there yet.
+    const std::uint16_t port = closedLoopbackPort();
+    const std::string origin = "http://127.0.0.1:" + std::to_string(port);
+    const std::string written = handWrittenState(origin);
     appData.writeState(written);
     ASSERT_TRUE(client.start());
 
@@ -198,10 +200,10 @@ TEST_F(AccountTest, StartWithoutNetworkKeepsTheLinkAndARefreshRestoresIt)
     expectUncheckedWindow(client);
     EXPECT_EQ(appData.stateBytes(), written);
 
-    client.setText(kOriginEdit, server.origin());
-    expectOneRefreshRestoresTheAccount();
+    LoopbackServer later(port);
+    expectOneRefreshRestoresTheAccount(later);
     EXPECT_EQ(client.close(), 0);
-    EXPECT_EQ(appData.stateBytes(), stateFile(kToken));
+    EXPECT_EQ(appData.stateBytes(), stateFileBytes(origin, kDeviceId, kToken));
 }
 
 // The answer to an account check made with a token that has since been replaced.
@@ -288,6 +290,42 @@ TEST_F(AccountTest, FailedCheckAfterALinkDropsTheListsTheSummaryAndTheToken)
     // The code is the link flow's, and stays.
     EXPECT_EQ(client.text(kLinkCodeEdit), "RELINK-1");
 }
+
+// A new link whose account cannot be checked shows nothing of the account linked before: no
+// projects to open, no cores whose key a create would send with the new token.
+class NewLinkUncheckedTest : public AccountTest, public ::testing::WithParamInterface<MeFailureCase> {};
+
+TEST_P(NewLinkUncheckedTest, ShowsNothingOfThePreviousAccount)
+{
+    ASSERT_TRUE(startLinked(kCheckedAccount, kOneProjectAnswer));
+    ASSERT_EQ(client.listLines(), std::vector<std::string>{kOneProjectLine});
+    ASSERT_EQ(client.comboEntries(kCoreCombo), std::vector<std::string>{"Forge One"});
+    server.replyOnce("GET", kLinkPollPath, ScriptedReply::json(200, R"({"access_token":"tok-other"})"));
+    server.replyOnce("GET", kMePath, GetParam().reply);
+    ASSERT_TRUE(issueCode("OTHER-1"));
+
+    ASSERT_TRUE(client.waitForStatus(GetParam().status)) << client.text(kStatusLine);
+    EXPECT_EQ(server.requestsTo(kMePath).back().header("Authorization"), "Bearer tok-other");
+    expectUncheckedWindow(client);
+    EXPECT_FALSE(client.enabled(kOpenProjectButton));
+    EXPECT_EQ(appData.stateBytes(), stateFile("tok-other"));
+
+    server.replyOnce("POST", kCreatePath, ScriptedReply::json(200, "{}"));
+    client.setText(kNameEdit, "Fresh");
+    client.click(kCreateButton);
+    ASSERT_TRUE(waitForRequestsTo(kCreatePath, 1));
+    const auto create = server.requestsTo(kCreatePath)[0];
+    EXPECT_EQ(create.header("Authorization"), "Bearer tok-other");
+    EXPECT_EQ(create.body.find("core_key"), std::string::npos) << create.body;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, NewLinkUncheckedTest,
+    ::testing::Values(
+        MeFailureCase{"Unavailable", ScriptedReply::json(503, R"({"message":"Vandreth is down for a minute."})"),
+                      "Vandreth is down for a minute."},
+        MeFailureCase{"NoAnswer", ScriptedReply::closeWithoutAnswer(), kNoAnswer}),
+    CaseName());
 
 TEST_F(AccountTest, ProjectListFollowsEachAnswerAndAFailureKeepsIt)
 {

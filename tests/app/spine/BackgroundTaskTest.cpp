@@ -118,27 +118,22 @@ TEST(TaskOrigin, IsTakenWhenTheTaskStarts)
 {
     LoopbackServer first;
     LoopbackServer second;
-    first.reply("GET", kMePath, ScriptedReply::hang());
-    second.reply("GET", kInstancesPath, ScriptedReply::json(200, R"({"instances":[]})"));
+    second.reply("POST", kLinkStartPath, ScriptedReply::json(200, "{}"));
     ScopedAppData appData;
-    appData.writeState(linkedStateFile(first.origin()));
+    appData.writeState(stateFileBytes(first.origin(), kDeviceId));
     ClientHarness client;
     ASSERT_TRUE(client.start());
-    ASSERT_TRUE(first.waitForRequests(1, 10s));
 
     client.setText(kOriginEdit, "  " + second.origin() + "///  ");
-    client.click(kRefreshButton);
-    ASSERT_TRUE(client.waitForStatus(loadedStatus(0)));
+    client.click(kGenerateButton);
+    ASSERT_TRUE(client.waitForStatus(kCodeReady));
 
-    const auto toFirst = first.requests();
-    ASSERT_EQ(toFirst.size(), 1u);
-    EXPECT_EQ(toFirst[0].requestLine, "GET /api/pc/me HTTP/1.1");
+    EXPECT_TRUE(first.requests().empty());
     const auto toSecond = second.requests();
     ASSERT_EQ(toSecond.size(), 1u);
     // The new text, normalised: no blanks, no trailing slashes.
-    EXPECT_EQ(toSecond[0].requestLine, "GET /api/pc/instances HTTP/1.1");
+    EXPECT_EQ(toSecond[0].requestLine, "POST /api/pc/link/start HTTP/1.1");
     EXPECT_EQ(toSecond[0].header("Host"), "127.0.0.1:" + std::to_string(second.port()));
-    EXPECT_EQ(toSecond[0].header("Authorization"), std::string("Bearer ") + kToken);
 }
 
 TEST(Worker, OutlivesItsWindowHarmlessly)

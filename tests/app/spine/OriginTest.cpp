@@ -63,6 +63,46 @@ struct DeviceIdCase {
     std::string id;
 };
 
+// Two normalised origins, and whether they name one service (the token's, say).
+struct OriginPair {
+    const char* name;
+    std::string first;
+    std::string second;
+    bool same;
+};
+
+void PrintTo(const OriginPair& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class SameServiceOrigin : public testing::TestWithParam<OriginPair> {};
+
+TEST_P(SameServiceOrigin, ComparesSchemeHostAndPort)
+{
+    EXPECT_EQ(sameServiceOrigin(GetParam().first, GetParam().second), GetParam().same);
+    EXPECT_EQ(sameServiceOrigin(GetParam().second, GetParam().first), GetParam().same);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SameServiceOrigin,
+    testing::Values(OriginPair{"Identical", "https://lab.vandreth.test", "https://lab.vandreth.test", true},
+                    OriginPair{"HostCase", "https://Lab.Vandreth.TEST", "https://lab.vandreth.test", true},
+                    OriginPair{"DefaultHttpsPort", "https://lab.vandreth.test:443", "https://lab.vandreth.test", true},
+                    OriginPair{"DefaultHttpPort", "http://127.0.0.1:80", "http://127.0.0.1", true},
+                    OriginPair{"PathBeyondTheOrigin", "https://lab.vandreth.test/api", "https://lab.vandreth.test",
+                               true},
+                    OriginPair{"OtherHost", "https://lab.vandreth.test", "https://lab.vandreth.test.evil", false},
+                    OriginPair{"OtherName", "http://127.0.0.1:8080", "http://localhost:8080", false},
+                    OriginPair{"OtherPort", "https://lab.vandreth.test:8443", "https://lab.vandreth.test", false},
+                    OriginPair{"OtherScheme", "http://lab.vandreth.test", "https://lab.vandreth.test", false},
+                    OriginPair{"HttpOnHttpsPort", "http://lab.vandreth.test:443", "https://lab.vandreth.test", false},
+                    OriginPair{"UserInfoIsNotTheHost", "https://lab.vandreth.test@evil.test", "https://lab.vandreth.test",
+                               false},
+                    OriginPair{"UnsplittableSameText", "https://", "https://", true},
+                    OriginPair{"UnsplittableAndSplittable", "https://", "https://lab.vandreth.test", false}),
+    test::CaseName());
+
 TEST(DeviceId, IsTheTimeInLowerCaseHexadecimal)
 {
     const DeviceIdCase cases[] = {
