@@ -184,10 +184,11 @@ void VandrethWinApp::handleTaskResult(WPARAM wParam, LPARAM lParam)
         return;
     }
     markBusy(result->kind, false);
-    const bool followedBy = std::exchange(followsBusyRequest[static_cast<std::size_t>(result->kind)], false);
+    const bool requestWaits = std::exchange(followsBusyRequest[static_cast<std::size_t>(result->kind)], false);
     if (!belongsToHeldLink(result->kind, result->madeFor, heldLink())) {
         onOutdatedResult(*result);
-        if (followedBy && !accessToken.empty()) {
+        // The held token's own request, which this outdated one kept back, goes out now.
+        if (requestWaits && !accessToken.empty()) {
             enqueueTask(result->kind, {});
         }
         return;
