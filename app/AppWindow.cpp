@@ -123,6 +123,8 @@ LRESULT VandrethWinApp::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_CTLCOLORSTATIC:
         return staticControlColours(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_CTLCOLORBTN:
+        return pushButtonBackground();
     case WM_ACTIVATE:
         onActivate(wParam);
         return 0;

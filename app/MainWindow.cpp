@@ -22,6 +22,13 @@ void addComboEntry(HWND combo, const std::string& text)
     SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
+// The brush of the window's own background (its class brush): a system colour brush, owned by
+// the system, never deleted.
+LRESULT windowBackground()
+{
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+}
+
 }  // namespace
 
 void VandrethWinApp::createUi()
@@ -149,8 +156,12 @@ LRESULT VandrethWinApp::staticControlColours(HDC dc, HWND control) const
     }
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
     SetBkColor(dc, GetSysColor(COLOR_WINDOW));
-    // A system colour brush: owned by the system, never deleted.
-    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+    return windowBackground();
+}
+
+LRESULT VandrethWinApp::pushButtonBackground()
+{
+    return windowBackground();
 }
 
 void VandrethWinApp::onActivate(WPARAM state)

@@ -103,6 +103,9 @@ private:
     void clearForm();
     // The colours of a label or check box (WM_CTLCOLORSTATIC): those of the window beneath it.
     LRESULT staticControlColours(HDC dc, HWND control) const;
+    // The background of a push button (WM_CTLCOLORBTN): a themed button shows it around its
+    // rounded corners, so it is the window's own. Classic buttons paint over all of it.
+    static LRESULT pushButtonBackground();
     // WM_ACTIVATE: keeps the focused control while the window is inactive and gives it back.
     void onActivate(WPARAM state);
 

@@ -20,7 +20,8 @@ cleanup() {
 trap cleanup EXIT
 
 start_display_if_needed
-# The emulator script makes the build tree's Wine prefix, as CTest would on first use.
+# The emulator script makes the build tree's Wine prefix (or puts its settings right, the visual
+# style among them), as CTest would on first use.
 export WINEPREFIX=$build_dir/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 tools/wine-emulator.sh cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
 # A persistent wineserver makes each test program start far quicker. Wine's own background

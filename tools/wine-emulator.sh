@@ -20,24 +20,62 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 export WINEARCH=win64
 
-# Test windows are not handed to a window manager: on a bare Xvfb Wine would wait two seconds
-# for one each time a window closes.
-unmanaged_windows() {
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
+# The prefix's own settings: a key, a value's name and its text (REG_SZ), three words each. They
+# are set in a new prefix and put right in an existing one.
+# - Test windows are not handed to a window manager: on a bare Xvfb Wine would wait two seconds
+#   for one each time a window closes.
+# - The visual style is on, with Wine's light theme (which every new prefix holds): the controls
+#   look as on Windows 10 and 11, and the tests see them so.
+theme_key='HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager'
+settings=(
+  'HKCU\Software\Wine\X11 Driver' Managed N
+  "$theme_key" ThemeActive 1
+  "$theme_key" DllName 'C:\windows\resources\themes\light\light.msstyles'
+  "$theme_key" ColorName Blue
+  "$theme_key" SizeName NormalSize
+)
+
+# True when the prefix's user.reg holds the setting: the line "name"="text" in the key's
+# section, as the file writes them (no HKCU, every backslash doubled).
+has_setting() {
+  local section="[${1#HKCU\\}]" line="\"$2\"=\"$3\""
+  SECTION=${section//\\/\\\\} LINE=${line//\\/\\\\} awk '
+    /^\[/ { inside = index($0, ENVIRON["SECTION"]) == 1 }
+    inside && $0 == ENVIRON["LINE"] { found = 1 }
+    END { exit !found }' "$WINEPREFIX/user.reg" 2>/dev/null
 }
 
-if [ ! -f "$WINEPREFIX/system.reg" ] || ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+set_setting() {
+  wine reg add "$1" /v "$2" /t REG_SZ /d "$3" /f </dev/null >/dev/null 2>&1 || true
+}
+
+# True when the prefix exists and holds every setting.
+prefix_ready() {
+  [ -f "$WINEPREFIX/system.reg" ] || return 1
+  local i
+  for ((i = 0; i < ${#settings[@]}; i += 3)); do
+    has_setting "${settings[@]:i:3}" || return 1
+  done
+}
+
+# Makes the prefix when there is none and sets what it lacks. The wineserver is then restarted,
+# so that it writes the registry out and every program from now on starts with the settings (a
+# persistent wineserver would never end by itself).
+set_up_prefix() {
+  [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 || true
+  local i
+  for ((i = 0; i < ${#settings[@]}; i += 3)); do
+    has_setting "${settings[@]:i:3}" || set_setting "${settings[@]:i:3}"
+  done
+  wineserver -k 2>/dev/null || true
+  wineserver -w || true
+}
+
+if ! prefix_ready; then
   mkdir -p "$WINEPREFIX"
   (
     flock 9
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-      wineboot -i >/dev/null 2>&1 || true
-      unmanaged_windows
-      # Let the prefix's first wineserver write the registry out and exit.
-      wineserver -w || true
-    else
-      grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null || unmanaged_windows
-    fi
+    prefix_ready || set_up_prefix
   ) 9>"$WINEPREFIX.lock"
 fi
 

@@ -2,6 +2,8 @@
 // One synchronous HTTP(S) exchange over WinHTTP. Every outcome, failures included, comes back
 // as an HttpResult value; nothing is thrown and nothing is kept between calls.
 
+#include "VandrethVersion.h"
+
 #include <nlohmann/json.hpp>
 
 #include <chrono>
@@ -33,8 +35,8 @@ struct HttpResult {
     ~HttpResult() = default;
 };
 
-// The user agent that names the client to the service.
-inline constexpr const char* kUserAgent = "Vandreth-WindowsClient/1.0";
+// The user agent that names the client to the service, with the program's major and minor version.
+inline constexpr const char* kUserAgent = "Vandreth-WindowsClient/" VANDRETH_VERSION_SHORT;
 
 // The form-encoded body of `fields`: name=value pairs joined by '&'; empty for no fields.
 std::string formBody(const FormFields& fields);

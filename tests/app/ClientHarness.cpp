@@ -2,6 +2,7 @@
 
 #include "ClientTexts.h"
 #include "ProcessWindow.h"
+#include "TextHelpers.h"
 #include "VandrethWinApp.h"
 
 #include <cstdlib>
@@ -28,18 +29,20 @@ void setAppData(const char* value)
     _putenv_s("APPDATA", value != nullptr ? value : "");
 }
 
-// One line of a list box or one entry of a combo box, through its length and text messages.
+// One line of a list box or one entry of a combo box, through its length and text messages, in
+// UTF-8 as the client's code page gives it. Read as the UTF-16 that the common controls version
+// 6 hold: Wine's 8-bit forms of these two messages crash on an item of more than 512 characters.
 std::string itemText(HWND control, UINT lengthMessage, UINT textMessage, int index)
 {
-    const auto length = SendMessageA(control, lengthMessage, static_cast<WPARAM>(index), 0);
+    const auto length = SendMessageW(control, lengthMessage, static_cast<WPARAM>(index), 0);
     if (length < 0) {
         return {};
     }
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
     const auto copied =
-        SendMessageA(control, textMessage, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+        SendMessageW(control, textMessage, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
     text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-    return text;
+    return narrow(text);
 }
 
 // Where the harness whose client runs on this thread counts and notes the results taken.

@@ -1,8 +1,11 @@
-// What the main window shows, read from its pixels: labels and check boxes on the window's own
-// background, the check boxes' whole texts, and the service's texts drawn as they are.
+// What the main window shows, read from its pixels: labels, check boxes and the corners of the
+// themed push buttons on the window's own background, the check boxes' whole texts, and the
+// service's texts drawn as they are.
 
 #include "FlowFixture.h"
 #include "ScreenSupport.h"
+
+#include <vsstyle.h>
 
 namespace vandreth::test {
 namespace {
@@ -74,6 +77,26 @@ TEST_F(Paint, LabelsAndCheckBoxesLieOnTheWindowsBackgroundAndTheReadOnlyBoxStays
         // Beside the text, nothing but the background; among the letters, mostly the background.
         EXPECT_EQ(pixels.coloursRightOf(textEnd), std::set<COLORREF>{expected});
         EXPECT_EQ(pixels.commonest(), expected);
+    }
+}
+
+TEST_F(Paint, PushButtonsRoundedCornersShowTheWindowsBackground)
+{
+    ASSERT_TRUE(showUnlinked());
+    // No button under the mouse, so that none is drawn hot.
+    SetCursorPos(0, 0);
+    const HWND generate = client.control(kGenerateButton);
+    const HTHEME theme = GetWindowTheme(generate);
+    ASSERT_NE(theme, nullptr) << "the buttons are not themed";
+
+    // Unlinked: nothing focuses or hovers Generate Link Code, and Refresh is disabled.
+    const std::pair<int, int> buttons[] = {{kGenerateButton, PBS_NORMAL}, {kRefreshButton, PBS_DISABLED}};
+    for (const auto& [id, state] : buttons) {
+        SCOPED_TRACE(id);
+        const Pixels shown = printedPixels(client.control(id));
+        const Pixels onWindow = drawnThemePart(theme, BP_PUSHBUTTON, state, shown.width(), shown.height());
+        // The outline and what lies outside its rounded corners; the text lies further in.
+        EXPECT_EQ(shown.edgeDifferencesFrom(onWindow, 3), 0u);
     }
 }
 

@@ -128,6 +128,18 @@ std::size_t Pixels::differencesFrom(const Pixels& other) const
     return count;
 }
 
+std::size_t Pixels::edgeDifferencesFrom(const Pixels& other, int depth) const
+{
+    std::size_t count = 0;
+    for (int y = 0; y < height_; ++y) {
+        for (int x = 0; x < width_; ++x) {
+            const bool nearEdge = x < depth || y < depth || x >= width_ - depth || y >= height_ - depth;
+            count += nearEdge && at(x, y) != other.at(x, y) ? 1 : 0;
+        }
+    }
+    return count;
+}
+
 Pixels paintedPixels(HWND control)
 {
     // Sent to the control's own thread, so the paint is over when this returns.
@@ -160,6 +172,15 @@ Pixels drawnText(HFONT font, const std::string& text, int width, int height, UIN
     SetBkColor(surface.dc(), GetSysColor(COLOR_WINDOW));
     DrawTextA(surface.dc(), text.c_str(), -1, &area, format);
     SelectObject(surface.dc(), previous);
+    return surface.pixels();
+}
+
+Pixels drawnThemePart(HTHEME theme, int part, int state, int width, int height)
+{
+    Surface surface(width, height);
+    RECT area{0, 0, width, height};
+    FillRect(surface.dc(), &area, GetSysColorBrush(COLOR_WINDOW));
+    DrawThemeBackground(theme, surface.dc(), part, state, &area, nullptr);
     return surface.pixels();
 }
 

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <uxtheme.h>
+
 #include <atomic>
 #include <cstddef>
 #include <set>
@@ -28,6 +30,8 @@ public:
     COLORREF commonest() const;
     // How many pixels differ from the same place in `other` (of the same size).
     std::size_t differencesFrom(const Pixels& other) const;
+    // The same, counting only the pixels less than `depth` away from an edge.
+    std::size_t edgeDifferencesFrom(const Pixels& other, int depth) const;
 
 private:
     std::size_t index(int x, int y) const { return static_cast<std::size_t>(y) * width_ + x; }
@@ -46,6 +50,10 @@ Pixels printedPixels(HWND control);
 // `text` as DrawText draws it with `format` in `font` on a surface of the given size, in the
 // window's own colours (COLOR_WINDOWTEXT on COLOR_WINDOW).
 Pixels drawnText(HFONT font, const std::string& text, int width, int height, UINT format);
+
+// Part `part` of `theme` in `state`, as the theme draws it over the window's background
+// (COLOR_WINDOW) on a surface of the given size.
+Pixels drawnThemePart(HTHEME theme, int part, int state, int width, int height);
 
 HFONT controlFont(HWND control);
 std::string windowTextOf(HWND window);

@@ -5,8 +5,6 @@
 
 namespace vandreth::test {
 
-namespace {
-
 // VANDRETH_CLIENT_PROGRAM is the program's path relative to the folder of this test program.
 std::filesystem::path clientProgram()
 {
@@ -15,8 +13,6 @@ std::filesystem::path clientProgram()
     return (std::filesystem::path(self).parent_path() / std::filesystem::path(VANDRETH_CLIENT_PROGRAM).make_preferred())
         .lexically_normal();
 }
-
-}  // namespace
 
 ClientProcess::ClientProcess(const std::vector<EnvironmentChange>& changes, const std::filesystem::path& workingFolder)
     : child_(clientProgram(), ChildSetup{changes, workingFolder})

@@ -17,6 +17,9 @@
 
 namespace vandreth::test {
 
+// The program's file, VandrethClient.exe, found relative to this test program.
+std::filesystem::path clientProgram();
+
 class ClientProcess {
 public:
     // Starts the program with this process's environment changed as given, in `workingFolder`.
