@@ -39,7 +39,8 @@ void serveHealthyService(LoopbackServer& server)
                                           R"("manage_url":"https://vandreth.example/r/arena-1/manage",)"
                                           R"("public_url":"https://vandreth.example/r/arena-1",)"
                                           R"("slug":"arena-1","status":"active"}]})"));
-    server.reply("POST", kCreatePath, ScriptedReply::json(200, R"({"message":"Forge is on its way."})"));
+    server.reply("POST", kCreatePath,
+                 ScriptedReply::json(200, std::string(R"({"message":")") + kCreateAnswered + R"("})"));
 }
 
 void sendRequestOf(TaskKind kind, const ClientHarness& client)

@@ -24,6 +24,9 @@ inline constexpr const char* kCode = "WXYZ-1234";
 // the step under test put there.
 void serveHealthyService(LoopbackServer& server);
 
+// The status line once the healthy service has answered a create.
+inline constexpr const char* kCreateAnswered = "Forge is on its way.";
+
 // The one line that the healthy project list shows.
 inline constexpr const char* kHealthyProjectLine = "Arena  [arena-1]  active";
 
