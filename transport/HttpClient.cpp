@@ -22,6 +22,7 @@ constexpr const char* kPrepareFailed = "Vandreth could not prepare the HTTP requ
 constexpr const char* kSendFailed = "Vandreth request failed before the server responded.";
 constexpr const char* kTooSlow = "Vandreth stopped waiting: the server took too long to answer.";
 constexpr const char* kRedirectRefused = "Vandreth did not follow the service's redirect to another address.";
+constexpr const char* kRedirectUnreadable = "Vandreth could not read the address that the service redirected to.";
 constexpr const char* kOutOfMemory = "Vandreth ran out of memory while reading the server's answer.";
 
 // One request of an exchange: the first, or one that a redirect asks for.
@@ -246,15 +247,16 @@ HttpResult exchange(const std::string& method, const std::string& url, const For
         if (answer.location.empty()) {
             return std::move(answer.result);
         }
-        const auto next = sameOriginLocation(hop.url, answer.location);
-        if (!next) {
-            answer.result.error = kRedirectRefused;
+        RedirectTarget next = redirectTarget(hop.url, answer.location);
+        if (next.verdict != RedirectTarget::Verdict::Follow) {
+            answer.result.error =
+                next.verdict == RedirectTarget::Verdict::OtherOrigin ? kRedirectRefused : kRedirectUnreadable;
             return std::move(answer.result);
         }
         if (redirects == kMaxRedirects) {
             return failure(kSendFailed);
         }
-        followRedirect(hop, answer.result.statusCode, *next);
+        followRedirect(hop, answer.result.statusCode, std::move(next.url));
     }
 }
 

@@ -22,7 +22,8 @@ struct HttpResult {
     // unparsable body.
     nlohmann::json json;
     // Status-line text; not empty exactly when no response arrived, the status is 400 or more,
-    // or the response is a redirect to another origin, which the client does not follow.
+    // or the response is a redirect that the client does not follow (to another origin, or to
+    // an address that cannot be read).
     std::string error;
 
     HttpResult() = default;
