@@ -128,6 +128,8 @@ bool readBody(HINTERNET request, Clock::time_point deadline, std::string& body)
     }
 }
 
+// A body that is no JSON reads as an empty object. Running out of memory is no answer of the
+// server's: it ends the exchange (see HttpClient::request).
 nlohmann::json parseBody(const std::string& body)
 {
     if (body.empty()) {
@@ -135,6 +137,8 @@ nlohmann::json parseBody(const std::string& body)
     }
     try {
         return nlohmann::json::parse(body, nullptr, true, false);
+    } catch (const std::bad_alloc&) {
+        throw;
     } catch (...) {
         return nlohmann::json::object();
     }
