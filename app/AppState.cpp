@@ -5,7 +5,7 @@
 #include "TextHelpers.h"
 #include "WindowText.h"
 
-#include <fstream>
+#include <sstream>
 
 namespace vandreth {
 
@@ -23,8 +23,10 @@ void VandrethWinApp::loadState()
 {
     // Anything unreadable (no folder, no file, no JSON) leaves the defaults in place.
     try {
-        std::ifstream in(statePath(), std::ios::in);
-        if (in) {
+        const StateFileRead file = readStateFile(statePath());
+        stateFileUnread = file.outcome == StateFileRead::Outcome::Unreadable;
+        if (file.outcome == StateFileRead::Outcome::Read) {
+            std::istringstream in(file.bytes);
             const StoredState stored = readStoredState(in);
             storedOrigin = normalizedOrigin(stored.origin);
             accessToken = trim(stored.accessToken);

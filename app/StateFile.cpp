@@ -6,8 +6,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdlib>
+#include <utility>
 
 namespace vandreth {
 
@@ -16,6 +18,10 @@ namespace {
 constexpr const char* kFolderName = "Vandreth";
 constexpr const char* kFileName = "pc-client-state.json";
 
+// How long a load tries again while another program holds the file, and how often.
+constexpr auto kHeldFileRetries = std::chrono::seconds(2);
+constexpr DWORD kHeldFilePauseMs = 100;
+
 // Environment text is in the process code page, which the manifest makes UTF-8.
 std::filesystem::path pathFromUtf8(const std::string& text)
 {
@@ -23,6 +29,51 @@ std::filesystem::path pathFromUtf8(const std::string& text)
 }
 
 using FileHandle = UniqueHandle<HANDLE, &CloseHandle>;
+
+// The file opened for reading, sharing everything (a save may replace it meanwhile); no handle
+// when it cannot be, and the reason in GetLastError.
+FileHandle openForReading(const std::filesystem::path& file)
+{
+    const HANDLE handle =
+        CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return FileHandle(handle != INVALID_HANDLE_VALUE ? handle : nullptr);
+}
+
+// One attempt at reading the whole file: its bytes, or the error that stopped it.
+struct ReadAttempt {
+    std::string bytes;
+    DWORD error = ERROR_SUCCESS;
+};
+
+ReadAttempt readWhole(const std::filesystem::path& file)
+{
+    const FileHandle handle = openForReading(file);
+    if (!handle) {
+        return {{}, GetLastError()};
+    }
+    ReadAttempt attempt;
+    char buffer[16384];
+    DWORD read = 0;
+    while (ReadFile(handle.get(), buffer, sizeof(buffer), &read, nullptr)) {
+        if (read == 0) {
+            return attempt;
+        }
+        attempt.bytes.append(buffer, read);
+    }
+    return {{}, GetLastError()};
+}
+
+// Another program has the file open without sharing, or has locked a part of it.
+bool isHeldByAnother(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+bool isMissing(DWORD error)
+{
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
 
 // The file created anew for writing, with no sharing; no handle when it cannot be.
 FileHandle createForWriting(const std::filesystem::path& file)
@@ -94,6 +145,24 @@ std::filesystem::path statePath()
     const std::filesystem::path folder = appDataDirectory();
     std::filesystem::create_directories(folder);
     return folder / kFileName;
+}
+
+StateFileRead readStateFile(const std::filesystem::path& path)
+{
+    const auto giveUpAt = std::chrono::steady_clock::now() + kHeldFileRetries;
+    for (;;) {
+        ReadAttempt attempt = readWhole(path);
+        if (attempt.error == ERROR_SUCCESS) {
+            return {StateFileRead::Outcome::Read, std::move(attempt.bytes)};
+        }
+        if (isMissing(attempt.error)) {
+            return {StateFileRead::Outcome::Missing, {}};
+        }
+        if (!isHeldByAnother(attempt.error) || std::chrono::steady_clock::now() >= giveUpAt) {
+            return {StateFileRead::Outcome::Unreadable, {}};
+        }
+        Sleep(kHeldFilePauseMs);
+    }
 }
 
 StoredState readStoredState(std::istream& in)

@@ -23,6 +23,18 @@ std::filesystem::path appDataDirectory();
 // Creates the state file's folder with its parents, then gives the file's path.
 std::filesystem::path statePath();
 
+// What reading the state file found: its bytes, no file at all, or a file that is there but
+// could not be read.
+struct StateFileRead {
+    enum class Outcome { Read, Missing, Unreadable };
+    Outcome outcome = Outcome::Missing;
+    std::string bytes;
+};
+
+// Reads the whole file. A backup, an indexer or a virus scan may hold it open without sharing
+// for a moment: a sharing or lock violation is tried again for about two seconds in all.
+StateFileRead readStateFile(const std::filesystem::path& path);
+
 // Reads the first JSON value of `in`. Throws when the stream holds no JSON value.
 StoredState readStoredState(std::istream& in);
 

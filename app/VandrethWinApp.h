@@ -30,7 +30,8 @@ public:
     VandrethWinApp& operator=(const VandrethWinApp&) = delete;
 
     // Loads the state, opens the main window, pumps messages until it is closed, saves the state
-    // once more. Returns the exit code: 0 after the window closed, 1 when it could not be created.
+    // once more (unless the file was there but could not be read). Returns the exit code: 0 after
+    // the window closed, 1 when it could not be created.
     int run(HINSTANCE instance, int showCommand);
 
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
@@ -135,6 +136,9 @@ private:
     std::string storedOrigin;
     std::string deviceId;
     std::string accessToken;
+    // The state file was there at start but could not be read (another program held it): what
+    // it holds is unknown to this run, so the save at exit leaves it alone.
+    bool stateFileUnread = false;
     std::string linkCode;
     std::string approveUrl;
     bool polling = false;

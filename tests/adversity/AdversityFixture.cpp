@@ -62,6 +62,16 @@ void sendRequestOf(TaskKind kind, const ClientHarness& client)
     }
 }
 
+FolderListing listing(const std::filesystem::path& folder)
+{
+    FolderListing entries;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        const std::string name = entry.path().lexically_relative(folder).generic_string();
+        entries[name] = entry.is_directory() ? std::nullopt : std::make_optional(fileBytes(entry.path()).value_or(""));
+    }
+    return entries;
+}
+
 bool answersWmNull(HWND window, std::chrono::milliseconds timeout)
 {
     DWORD_PTR result = 0;

@@ -1,6 +1,6 @@
 #pragma once
 // Shared pieces of the adversity tests: a healthy service to start from, a server that resets
-// its connections, and a check that the window still answers.
+// its connections, a check that the window still answers, and what a folder holds.
 
 #include "AppTypes.h"
 #include "ClientHarness.h"
@@ -11,7 +11,10 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -33,6 +36,10 @@ inline constexpr const char* kHealthyProjectLine = "Arena  [arena-1]  active";
 // Sends a request of `kind` as the user would: Generate Link Code (whose code is then polled),
 // Refresh, or Create RERI with a name typed. The account check needs nothing: the start sends it.
 void sendRequestOf(TaskKind kind, const ClientHarness& client);
+
+// Everything under a folder: each path (relative, with '/') and its bytes; a folder has none.
+using FolderListing = std::map<std::string, std::optional<std::string>>;
+FolderListing listing(const std::filesystem::path& folder);
 
 // True when the thread of `window` answers a WM_NULL within `timeout`.
 bool answersWmNull(HWND window, std::chrono::milliseconds timeout);

@@ -20,19 +20,6 @@
 namespace vandreth::test {
 namespace {
 
-// Everything under a folder: each path (relative, with '/') and its bytes; a folder has none.
-using FolderListing = std::map<std::string, std::optional<std::string>>;
-
-FolderListing listing(const std::filesystem::path& folder)
-{
-    FolderListing entries;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-        const std::string name = entry.path().lexically_relative(folder).generic_string();
-        entries[name] = entry.is_directory() ? std::nullopt : std::make_optional(fileBytes(entry.path()).value_or(""));
-    }
-    return entries;
-}
-
 // The folder as a healthy save leaves it: the data folder with the state file alone in it.
 FolderListing savedListing(const std::string& bytes)
 {
