@@ -45,7 +45,9 @@ std::string stateText(const std::string& origin, const std::string& deviceId, co
 // Writes `text`, each '\n' as CR LF, to a file of its own beside `path`, flushes it to the disk,
 // then moves it over `path` in one step: `path` always holds an old or a new text in full, also
 // when another process saves at the same time. On any failure `path` keeps its old content, the
-// file beside it is gone and false comes back.
+// file beside it is gone and false comes back. Files that earlier saves left beside `path`
+// (a process killed in mid-save leaves its own) are removed once they are a minute old; a
+// younger one may be another running client's save in progress.
 bool replaceFileText(const std::filesystem::path& path, const std::string& text);
 
 }  // namespace vandreth
