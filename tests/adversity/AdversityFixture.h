@@ -41,6 +41,11 @@ void sendRequestOf(TaskKind kind, const ClientHarness& client);
 using FolderListing = std::map<std::string, std::optional<std::string>>;
 FolderListing listing(const std::filesystem::path& folder);
 
+// How long the window's thread may take to answer a WM_NULL and still count as free: a thread
+// that waited for the network would wait for seconds at the least, while a busy machine may
+// keep a free one from answering for a good part of a second (an idle one answers at once).
+inline constexpr auto kWmNullLimit = std::chrono::seconds(2);
+
 // True when the thread of `window` answers a WM_NULL within `timeout`.
 bool answersWmNull(HWND window, std::chrono::milliseconds timeout);
 

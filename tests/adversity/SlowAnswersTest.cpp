@@ -54,7 +54,7 @@ TEST_F(SlowAnswers, RefreshEndsAtTheLimitWhileOtherRequestsGoOn)
     EXPECT_TRUE(client.waitForStatus(kTooSlow, 20s)) << client.text(kStatusLine);
     EXPECT_TRUE(client.enabled(kRefreshButton));
     EXPECT_EQ(client.listLines(), std::vector<std::string>{kHealthyProjectLine});
-    EXPECT_TRUE(answersWmNull(client.window(), 100ms));
+    EXPECT_TRUE(answersWmNull(client.window(), kWmNullLimit));
 
     client.click(kRefreshButton);
     EXPECT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
