@@ -5,7 +5,7 @@
 #include "TextHelpers.h"
 #include "WindowText.h"
 
-#include <fstream>
+#include <sstream>
 
 namespace vandreth {
 
@@ -32,8 +32,10 @@ void VandrethWinApp::loadState()
 {
     // Anything unreadable (no folder, no file, no JSON) leaves the defaults in place.
     try {
-        std::ifstream in(statePath(), std::ios::in);
-        if (in) {
+        const StateFileRead file = readStateFile(statePath());
+        stateFileUnread = file.outcome == StateFileRead::Outcome::Unreadable;
+        if (file.outcome == StateFileRead::Outcome::Read) {
+            std::istringstream in(file.bytes);
             const StoredState stored = readStoredState(in);
             storedOrigin = normalizedOrigin(stored.origin);
             accessToken = trim(stored.accessToken);
@@ -49,13 +51,16 @@ void VandrethWinApp::loadState()
     }
 }
 
-bool VandrethWinApp::saveState() const
+bool VandrethWinApp::saveState()
 {
     // A save that cannot be made keeps the previous file. The file never pairs the token with
     // another service than the one that issued it.
     const std::string origin = accessToken.empty() ? serviceOrigin() : tokenOrigin;
     try {
-        return replaceFileText(statePath(), stateText(origin, deviceId, accessToken));
+        const bool saved = replaceFileText(statePath(), stateText(origin, deviceId, accessToken));
+        // From now on the file holds this run's state, which the save at exit may bring up to date.
+        stateFileUnread = stateFileUnread && !saved;
+        return saved;
     } catch (...) {
         return false;
     }

@@ -66,7 +66,9 @@ int VandrethWinApp::run(HINSTANCE instance, int showCommand)
             DispatchMessageA(&message);
         }
     }
-    saveState();
+    if (!stateFileUnread) {
+        saveState();
+    }
     return static_cast<int>(message.wParam);
 }
 

@@ -6,8 +6,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
+#include <utility>
 
 namespace vandreth {
 
@@ -15,6 +18,14 @@ namespace {
 
 constexpr const char* kFolderName = "Vandreth";
 constexpr const char* kFileName = "pc-client-state.json";
+constexpr const wchar_t* kPartialSuffix = L".partial";
+
+// How long a load tries again while another program holds the file, and how often.
+constexpr auto kHeldFileRetries = std::chrono::seconds(2);
+constexpr DWORD kHeldFilePauseMs = 100;
+
+// A file beside the state file that no save has finished with for this long is left over.
+constexpr auto kLeftoverAge = std::chrono::minutes(1);
 
 // Environment text is in the process code page, which the manifest makes UTF-8.
 std::filesystem::path pathFromUtf8(const std::string& text)
@@ -23,6 +34,52 @@ std::filesystem::path pathFromUtf8(const std::string& text)
 }
 
 using FileHandle = UniqueHandle<HANDLE, &CloseHandle>;
+using FindHandle = UniqueHandle<HANDLE, &FindClose>;
+
+// The file opened for reading, sharing everything (a save may replace it meanwhile); no handle
+// when it cannot be, and the reason in GetLastError.
+FileHandle openForReading(const std::filesystem::path& file)
+{
+    const HANDLE handle =
+        CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return FileHandle(handle != INVALID_HANDLE_VALUE ? handle : nullptr);
+}
+
+// One attempt at reading the whole file: its bytes, or the error that stopped it.
+struct ReadAttempt {
+    std::string bytes;
+    DWORD error = ERROR_SUCCESS;
+};
+
+ReadAttempt readWhole(const std::filesystem::path& file)
+{
+    const FileHandle handle = openForReading(file);
+    if (!handle) {
+        return {{}, GetLastError()};
+    }
+    ReadAttempt attempt;
+    char buffer[16384];
+    DWORD read = 0;
+    while (ReadFile(handle.get(), buffer, sizeof(buffer), &read, nullptr)) {
+        if (read == 0) {
+            return attempt;
+        }
+        attempt.bytes.append(buffer, read);
+    }
+    return {{}, GetLastError()};
+}
+
+// Another program has the file open without sharing, or has locked a part of it.
+bool isHeldByAnother(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+bool isMissing(DWORD error)
+{
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
 
 // The file created anew for writing, with no sharing; no handle when it cannot be.
 FileHandle createForWriting(const std::filesystem::path& file)
@@ -39,7 +96,7 @@ std::filesystem::path partialPath(const std::filesystem::path& path)
 {
     std::filesystem::path partial = path;
     partial +=
-        L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetCurrentThreadId()) + L".partial";
+        L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetCurrentThreadId()) + kPartialSuffix;
     return partial;
 }
 
@@ -55,6 +112,52 @@ std::string withCrLfLineEnds(const std::string& text)
         bytes += c;
     }
     return bytes;
+}
+
+// True for the name of a file that partialPath gives for the state file named `stateFileName`:
+// that name, ".", a process id, "-", a thread id and ".partial".
+bool isPartialFileOf(const std::wstring& name, const std::wstring& stateFileName)
+{
+    const std::wstring prefix = stateFileName + L".";
+    const std::wstring suffix = kPartialSuffix;
+    if (name.size() <= prefix.size() + suffix.size() || !name.starts_with(prefix) || !name.ends_with(suffix)) {
+        return false;
+    }
+    const std::wstring ids = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    const std::size_t dash = ids.find(L'-');
+    const auto isNumber = [](const std::wstring& text) {
+        return !text.empty() && std::all_of(text.begin(), text.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+    };
+    return dash != std::wstring::npos && isNumber(ids.substr(0, dash)) && isNumber(ids.substr(dash + 1));
+}
+
+std::chrono::nanoseconds sinceFileTime(const FILETIME& then, const FILETIME& now)
+{
+    const auto ticks = [](const FILETIME& time) {
+        return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+    };
+    return std::chrono::nanoseconds((ticks(now) - ticks(then)) * 100);
+}
+
+// Removes the files that saves of `path` left beside it and that nothing has written for a minute.
+void removeLeftoverPartials(const std::filesystem::path& path)
+{
+    const std::wstring pattern = path.wstring() + L".*" + kPartialSuffix;
+    WIN32_FIND_DATAW found{};
+    const HANDLE first = FindFirstFileW(pattern.c_str(), &found);
+    if (first == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    const FindHandle search(first);
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+            isPartialFileOf(found.cFileName, path.filename().wstring()) &&
+            sinceFileTime(found.ftLastWriteTime, now) > kLeftoverAge) {
+            DeleteFileW((path.parent_path() / found.cFileName).c_str());
+        }
+    } while (FindNextFileW(search.get(), &found));
 }
 
 bool writeAll(HANDLE file, const std::string& bytes)
@@ -96,6 +199,24 @@ std::filesystem::path statePath()
     return folder / kFileName;
 }
 
+StateFileRead readStateFile(const std::filesystem::path& path)
+{
+    const auto giveUpAt = std::chrono::steady_clock::now() + kHeldFileRetries;
+    for (;;) {
+        ReadAttempt attempt = readWhole(path);
+        if (attempt.error == ERROR_SUCCESS) {
+            return {StateFileRead::Outcome::Read, std::move(attempt.bytes)};
+        }
+        if (isMissing(attempt.error)) {
+            return {StateFileRead::Outcome::Missing, {}};
+        }
+        if (!isHeldByAnother(attempt.error) || std::chrono::steady_clock::now() >= giveUpAt) {
+            return {StateFileRead::Outcome::Unreadable, {}};
+        }
+        Sleep(kHeldFilePauseMs);
+    }
+}
+
 StoredState readStoredState(std::istream& in)
 {
     nlohmann::json value;
@@ -116,12 +237,14 @@ std::string stateText(const std::string& origin, const std::string& deviceId, co
 bool replaceFileText(const std::filesystem::path& path, const std::string& text)
 {
     const std::filesystem::path partial = partialPath(path);
-    if (!writeToDisk(partial, withCrLfLineEnds(text)) ||
-        !MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const bool replaced =
+        writeToDisk(partial, withCrLfLineEnds(text)) &&
+        MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!replaced) {
         DeleteFileW(partial.c_str());
-        return false;
     }
-    return true;
+    removeLeftoverPartials(path);
+    return replaced;
 }
 
 }  // namespace vandreth

@@ -30,7 +30,8 @@ public:
     VandrethWinApp& operator=(const VandrethWinApp&) = delete;
 
     // Loads the state, opens the main window, pumps messages until it is closed, saves the state
-    // once more. Returns the exit code: 0 after the window closed, 1 when it could not be created.
+    // once more (unless the file was there but could not be read). Returns the exit code: 0 after
+    // the window closed, 1 when it could not be created.
     int run(HINSTANCE instance, int showCommand);
 
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
@@ -57,7 +58,7 @@ private:
     void loadState();
     // True when the file now holds the present state. Saving is best effort: only Unlink, which
     // must not claim a forgotten token while the file still holds it, looks at the result.
-    bool saveState() const;
+    bool saveState();
 
     // Background tasks (BackgroundTasks.cpp).
     void enqueueTask(TaskKind kind, FormFields fields);
@@ -157,6 +158,10 @@ private:
     std::string accessToken;
     // The origin that issued the access token: its requests go there and nowhere else.
     std::string tokenOrigin;
+    // The state file was there at start but could not be read (another program held it): what
+    // it holds is unknown to this run, so the save at exit leaves it alone until a save of this
+    // run has replaced it.
+    bool stateFileUnread = false;
     std::string linkCode;
     // The origin that issued the link code: its polls go there and nowhere else.
     std::string linkCodeOrigin;

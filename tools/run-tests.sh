@@ -30,5 +30,10 @@ tools/wine-emulator.sh cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
 wineserver -w
 wineserver -p </dev/null >/dev/null 2>&1
 wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+# Wine closes its desktop a second after the last program on it has gone, and the test program
+# that started it again would pass CTest's pipes on to the new desktop process: one program keeps
+# it in use until the wineserver goes at the end. It says when it is on the desktop.
+coproc desktop_keeper { setarch "$(uname -m)" -R wine "$build_dir/tests/support/desktop_keeper.exe" </dev/null 2>/dev/null; }
+read -r -t 60 _ <&"${desktop_keeper[0]}" || true
 
 ctest --preset mingw "$@"

@@ -13,6 +13,7 @@ namespace vandreth {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
 
 constexpr const char* kParseUrlFailed = "Vandreth could not parse the request URL.";
 constexpr const char* kSessionFailed = "Vandreth could not open a WinHTTP session.";
@@ -21,6 +22,7 @@ constexpr const char* kPrepareFailed = "Vandreth could not prepare the HTTP requ
 constexpr const char* kSendFailed = "Vandreth request failed before the server responded.";
 constexpr const char* kTooSlow = "Vandreth stopped waiting: the server took too long to answer.";
 constexpr const char* kRedirectRefused = "Vandreth did not follow the service's redirect to another address.";
+constexpr const char* kRedirectUnreadable = "Vandreth could not read the address that the service redirected to.";
 constexpr const char* kOutOfMemory = "Vandreth ran out of memory while reading the server's answer.";
 
 // One request of an exchange: the first, or one that a redirect asks for.
@@ -36,9 +38,22 @@ struct HopAnswer {
     std::string location;
 };
 
-int milliseconds(std::chrono::milliseconds duration)
+int asInt(milliseconds duration)
 {
     return static_cast<int>(duration.count());
+}
+
+// The waits of one request of an exchange that has `left` to go: each its own, or `left` when
+// that is shorter, so that no wait of the request outlasts the exchange. Never 0, which would be
+// no bound at all to WinHTTP.
+HttpLimits waitsWithin(const HttpLimits& limits, milliseconds left)
+{
+    left = std::max(left, milliseconds(1));
+    HttpLimits waits = limits;
+    for (milliseconds* wait : {&waits.resolve, &waits.connect, &waits.send, &waits.receive, &waits.head}) {
+        *wait = std::min(*wait, left);
+    }
+    return waits;
 }
 
 // The token comes from the service; a line break in it would end the Authorization line and
@@ -57,18 +72,18 @@ std::wstring headerBlock(const std::string& bearerToken, bool hasBody)
 }
 
 // Every wait for the network gets a bound. False when WinHTTP refuses, and then nothing is sent.
-bool setLimits(HINTERNET session, const HttpLimits& limits)
+bool setWaits(HINTERNET session, const HttpLimits& waits)
 {
-    return WinHttpSetTimeouts(session, milliseconds(limits.resolve), milliseconds(limits.connect),
-                              milliseconds(limits.send), milliseconds(limits.receive)) != FALSE;
+    return WinHttpSetTimeouts(session, asInt(waits.resolve), asInt(waits.connect), asInt(waits.send),
+                              asInt(waits.receive)) != FALSE;
 }
 
 // WinHTTP's own redirect following is off (see Redirect.h), and the wait for the answer's head
-// has the bound of every other read. False when WinHTTP refuses either; nothing is sent then.
-bool prepareRequest(HINTERNET request, const HttpLimits& limits)
+// gets its bound. False when WinHTTP refuses either; nothing is sent then.
+bool prepareRequest(HINTERNET request, const HttpLimits& waits)
 {
     DWORD disabled = WINHTTP_DISABLE_REDIRECTS;
-    DWORD responseTimeout = static_cast<DWORD>(limits.receive.count());
+    DWORD responseTimeout = static_cast<DWORD>(waits.head.count());
     return WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof(disabled)) &&
            WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout,
                             sizeof(responseTimeout));
@@ -113,6 +128,8 @@ bool readBody(HINTERNET request, Clock::time_point deadline, std::string& body)
     }
 }
 
+// A body that is no JSON reads as an empty object. Running out of memory is no answer of the
+// server's: it ends the exchange (see HttpClient::request).
 nlohmann::json parseBody(const std::string& body)
 {
     if (body.empty()) {
@@ -120,6 +137,8 @@ nlohmann::json parseBody(const std::string& body)
     }
     try {
         return nlohmann::json::parse(body, nullptr, true, false);
+    } catch (const std::bad_alloc&) {
+        throw;
     } catch (...) {
         return nlohmann::json::object();
     }
@@ -160,7 +179,7 @@ void readResponse(HINTERNET request, Clock::time_point deadline, HopAnswer& answ
 }
 
 // One request and its response, on handles of its own that are closed (request, connection,
-// session) before it returns.
+// session) before it returns. Its waits end by the deadline.
 HopAnswer sendHop(Hop& hop, const std::string& bearerToken, const HttpLimits& limits, Clock::time_point deadline)
 {
     HopAnswer answer;
@@ -173,7 +192,8 @@ HopAnswer sendHop(Hop& hop, const std::string& bearerToken, const HttpLimits& li
     const std::wstring userAgent = widen(kUserAgent);
     const WinHttpHandle session(WinHttpOpen(userAgent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                             WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!session || !setLimits(session.get(), limits)) {
+    const HttpLimits waits = waitsWithin(limits, std::chrono::duration_cast<milliseconds>(deadline - Clock::now()));
+    if (!session || !setWaits(session.get(), waits)) {
         result.error = kSessionFailed;
         return answer;
     }
@@ -186,12 +206,13 @@ HopAnswer sendHop(Hop& hop, const std::string& bearerToken, const HttpLimits& li
     const WinHttpHandle request(WinHttpOpenRequest(connection.get(), verb.c_str(), parts->objectName.c_str(), nullptr,
                                                    WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                                    parts->secure ? WINHTTP_FLAG_SECURE : 0));
-    if (!request || !prepareRequest(request.get(), limits)) {
+    if (!request || !prepareRequest(request.get(), waits)) {
         result.error = kPrepareFailed;
         return answer;
     }
     if (!sendAndReceive(request.get(), bearerToken, hop.body)) {
-        result.error = kSendFailed;
+        // A wait cut short by the deadline ended for want of time, not of a server.
+        result.error = Clock::now() >= deadline ? kTooSlow : kSendFailed;
         return answer;
     }
     readResponse(request.get(), deadline, answer);
@@ -223,22 +244,23 @@ HttpResult exchange(const std::string& method, const std::string& url, const For
     const Clock::time_point deadline = Clock::now() + limits.exchange;
     Hop hop{method, url, formBody(fields)};
     for (int redirects = 0;; ++redirects) {
+        if (Clock::now() >= deadline) {
+            return failure(kTooSlow);
+        }
         HopAnswer answer = sendHop(hop, bearerToken, limits, deadline);
         if (answer.location.empty()) {
             return std::move(answer.result);
         }
-        const auto next = sameOriginLocation(hop.url, answer.location);
-        if (!next) {
-            answer.result.error = kRedirectRefused;
+        RedirectTarget next = redirectTarget(hop.url, answer.location);
+        if (next.verdict != RedirectTarget::Verdict::Follow) {
+            answer.result.error =
+                next.verdict == RedirectTarget::Verdict::OtherOrigin ? kRedirectRefused : kRedirectUnreadable;
             return std::move(answer.result);
         }
         if (redirects == kMaxRedirects) {
             return failure(kSendFailed);
         }
-        followRedirect(hop, answer.result.statusCode, *next);
-        if (Clock::now() >= deadline) {
-            return failure(kTooSlow);
-        }
+        followRedirect(hop, answer.result.statusCode, std::move(next.url));
     }
 }
 

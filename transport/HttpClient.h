@@ -24,7 +24,8 @@ struct HttpResult {
     // unparsable body.
     nlohmann::json json;
     // Status-line text; not empty exactly when no response arrived, the status is 400 or more,
-    // or the response is a redirect to another origin, which the client does not follow.
+    // or the response is a redirect that the client does not follow (to another origin, or to
+    // an address that cannot be read).
     std::string error;
 
     HttpResult() = default;
@@ -48,17 +49,21 @@ std::string responseErrorText(std::int32_t statusCode, const nlohmann::json& bod
 // printable ASCII (0x21 to 0x7E), so that nothing but header text reaches the header block.
 std::string headerSafeToken(const std::string& token);
 
-// How long one exchange may take. Every wait for the network (name resolution, connecting,
-// sending, each read of the answer) has its own time-out; the whole exchange, redirects
-// included, ends once `exchange` has passed, checked before each redirect and between the
-// reads of the body, each of which waits at most `receive`. The answer's head has `receive`
-// as WinHTTP's time-out for all of the head; Wine applies that time-out to each read of the
-// head instead, and a synchronous WinHTTP call cannot be cut short from another thread there.
+// How long one exchange may take. The waits for the network are WinHTTP's own defaults, but
+// for name resolution, which WinHTTP would let run without end. The whole exchange, redirects
+// included, ends once `exchange` has passed: each request of it waits no longer than what is
+// left of `exchange` when it starts, and the body's reads stop once it has passed, so that an
+// exchange runs past it by one read at the most. Wine applies the wait for the answer's head
+// to each read of the head instead of to all of it, and a synchronous WinHTTP call cannot be
+// cut short from another thread there.
 struct HttpLimits {
     std::chrono::milliseconds resolve = std::chrono::seconds(30);
-    std::chrono::milliseconds connect = std::chrono::seconds(30);
+    std::chrono::milliseconds connect = std::chrono::seconds(60);
     std::chrono::milliseconds send = std::chrono::seconds(30);
+    // Each read of the body.
     std::chrono::milliseconds receive = std::chrono::seconds(30);
+    // The answer's head, once the request has gone out.
+    std::chrono::milliseconds head = std::chrono::seconds(90);
     std::chrono::milliseconds exchange = std::chrono::minutes(2);
 };
 

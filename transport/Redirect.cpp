@@ -2,45 +2,37 @@
 
 #include "RequestUrl.h"
 #include "TextHelpers.h"
+#include "UriReference.h"
 
-#include <cctype>
+#include <algorithm>
+#include <utility>
 
 namespace vandreth {
 
 namespace {
 
-// True when `reference` begins with a scheme ("name:"), as an absolute URL does.
-bool hasScheme(const std::string& reference)
+using Verdict = RedirectTarget::Verdict;
+
+// Blanks and control characters never stand in a URI; a Location holding them names nothing.
+bool isUriText(const std::string& text)
 {
-    const std::size_t colon = reference.find(':');
-    if (colon == std::string::npos || colon == 0 || !std::isalpha(static_cast<unsigned char>(reference[0]))) {
-        return false;
-    }
-    for (std::size_t i = 1; i < colon; ++i) {
-        const auto c = static_cast<unsigned char>(reference[i]);
-        if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') {
-            return false;
-        }
-    }
-    return true;
+    return std::none_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte <= 0x20 || byte == 0x7F;
+    });
 }
 
-// `reference` as an absolute URL against `base`, or empty when it is a relative reference
-// that the client does not follow.
-std::string absoluteUrl(const std::string& base, const std::string& reference)
+// True when `url` begins with "http:" or "https:", in any case.
+bool isWebUrl(const std::string& url)
 {
-    if (hasScheme(reference)) {
-        return reference;
+    const std::size_t colon = url.find(':');
+    if (colon == std::string::npos) {
+        return false;
     }
-    const std::size_t schemeEnd = base.find("://");
-    if (schemeEnd == std::string::npos || reference.empty() || reference[0] != '/') {
-        return {};
-    }
-    if (reference.size() > 1 && reference[1] == '/') {
-        return base.substr(0, schemeEnd + 1) + reference;
-    }
-    const std::size_t authorityEnd = base.find_first_of("/?#", schemeEnd + 3);
-    return base.substr(0, authorityEnd) + reference;
+    std::string scheme = url.substr(0, colon);
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    return scheme == "http" || scheme == "https";
 }
 
 }  // namespace
@@ -50,19 +42,25 @@ bool isRedirectStatus(std::int32_t status)
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-std::optional<std::string> sameOriginLocation(const std::string& requestUrl, const std::string& location)
+RedirectTarget redirectTarget(const std::string& requestUrl, const std::string& location)
 {
-    const std::string reference = trim(location.substr(0, location.find('#')));
-    const std::string target = absoluteUrl(requestUrl, reference);
-    if (target.empty()) {
-        return std::nullopt;
+    const std::string reference = trim(location);
+    if (!isUriText(reference)) {
+        return {Verdict::Unreadable, {}};
+    }
+    std::string target = resolveReference(requestUrl, reference);
+    if (!isWebUrl(target)) {
+        return {Verdict::OtherOrigin, {}};
+    }
+    const auto to = splitRequestUrl(target);
+    if (!to || to->host.empty()) {
+        return {Verdict::Unreadable, {}};
     }
     const auto from = splitRequestUrl(requestUrl);
-    const auto to = splitRequestUrl(target);
-    if (!from || !to || !sameOrigin(*from, *to)) {
-        return std::nullopt;
+    if (!from || !sameOrigin(*from, *to)) {
+        return {Verdict::OtherOrigin, {}};
     }
-    return target;
+    return {Verdict::Follow, std::move(target)};
 }
 
 RedirectedRequest redirectedRequest(std::int32_t status, const std::string& method)

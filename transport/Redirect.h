@@ -4,7 +4,6 @@
 // whatever address the service names. The client follows only what stays on the origin.
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 namespace vandreth {
@@ -15,11 +14,23 @@ inline constexpr int kMaxRedirects = 10;
 // 301, 302, 303, 307 and 308: the statuses whose Location names where to ask again.
 bool isRedirectStatus(std::int32_t status);
 
-// The absolute URL that `location` names, resolved against `requestUrl`, when it stays on
-// `requestUrl`'s origin (scheme, host, port); nothing when it leaves it or cannot be followed.
-// Followed: absolute http(s) URLs, "//host/..." and "/path"; any fragment is dropped. Other
-// relative references are not followed.
-std::optional<std::string> sameOriginLocation(const std::string& requestUrl, const std::string& location);
+// Where a redirect leads, as far as the client is concerned.
+struct RedirectTarget {
+    enum class Verdict {
+        Follow,       // `url` is on the request's origin
+        OtherOrigin,  // another scheme, host or port: not followed
+        Unreadable,   // names no address that could be asked: not followed
+    };
+    Verdict verdict = Verdict::Unreadable;
+    std::string url;  // the absolute URL to ask next; empty unless followed
+
+    bool operator==(const RedirectTarget&) const = default;
+};
+
+// The Location of a redirect resolved against `requestUrl` as a URI reference (absolute,
+// scheme-relative, an absolute or relative path, a query alone), without its fragment, and
+// judged by its origin (scheme, host, port) against `requestUrl`'s.
+RedirectTarget redirectTarget(const std::string& requestUrl, const std::string& location);
 
 struct RedirectedRequest {
     std::string method;

@@ -19,7 +19,8 @@ void serveHealthyService(LoopbackServer& server)
                                           R"("manage_url":"https://vandreth.example/r/arena-1/manage",)"
                                           R"("public_url":"https://vandreth.example/r/arena-1",)"
                                           R"("slug":"arena-1","status":"active"}]})"));
-    server.reply("POST", kCreatePath, ScriptedReply::json(200, R"({"message":"Forge is on its way."})"));
+    server.reply("POST", kCreatePath,
+                 ScriptedReply::json(200, std::string(R"({"message":")") + kCreateAnswered + R"("})"));
 }
 
 void sendRequestOf(TaskKind kind, const ClientHarness& client)
@@ -39,6 +40,16 @@ void sendRequestOf(TaskKind kind, const ClientHarness& client)
         client.click(kCreateButton);
         break;
     }
+}
+
+FolderListing listing(const std::filesystem::path& folder)
+{
+    FolderListing entries;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        const std::string name = entry.path().lexically_relative(folder).generic_string();
+        entries[name] = entry.is_directory() ? std::nullopt : std::make_optional(fileBytes(entry.path()).value_or(""));
+    }
+    return entries;
 }
 
 bool answersWmNull(HWND window, std::chrono::milliseconds timeout)

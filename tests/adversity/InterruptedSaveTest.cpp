@@ -1,6 +1,7 @@
 // A process killed in the middle of its saves must never leave the state file empty or half
 // written: whatever moment the kill comes, the file holds one complete state or the other. Nor
 // may two processes that save at the same time, as two running clients do.
+#include "ChildProcess.h"
 #include "ClientHarness.h"
 
 #include <windows.h>
@@ -40,9 +41,7 @@ std::string bytesOf(const SavedState& state)
 
 std::wstring saverPath()
 {
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    return (std::filesystem::path(self).parent_path() / VANDRETH_STATE_SAVER).wstring();
+    return besideThisProgram(VANDRETH_STATE_SAVER).wstring();
 }
 
 std::wstring argument(const std::string& text)

@@ -95,5 +95,31 @@ INSTANTIATE_TEST_SUITE_P(
                     RedirectCase{"LinkPoll302", TaskKind::LinkPoll, "GET", kLinkPollPath, 302, 1, kGenerateButton}),
     CaseName());
 
+// A redirect to a relative address on the same service, as web frameworks send it: the client
+// asks there, with the token, and shows what it finds.
+TEST(RelativeRedirect, OfARefreshIsFollowedAndTheListLoads)
+{
+    ScopedAppData appData;
+    LoopbackServer server;
+    ClientHarness client;
+    serveHealthyService(server);
+    appData.writeState(stateFileBytes(server.origin(), kDeviceId, kToken));
+    ASSERT_TRUE(client.start());
+    ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
+    server.replyOnce("GET", kInstancesPath, ScriptedReply::withHeaders(302, {"Location: instances?page=1"}, "{}"));
+    server.replyOnce("GET", kInstancesPath,
+                     ScriptedReply::json(200, R"({"instances":[{"display_name":"Arena","slug":"arena-1"},)"
+                                              R"({"display_name":"Forge","slug":"forge-2"}]})"));
+
+    client.click(kRefreshButton);
+
+    ASSERT_TRUE(client.waitForStatus(loadedStatus(2))) << client.text(kStatusLine);
+    EXPECT_EQ(client.listCount(), 2);
+    const auto asked = server.requestsTo(kInstancesPath);
+    ASSERT_EQ(asked.size(), 3u);
+    EXPECT_EQ(asked[2].target, std::string(kInstancesPath) + "?page=1");
+    EXPECT_EQ(asked[2].header("Authorization"), std::string("Bearer ") + kToken);
+}
+
 }  // namespace
 }  // namespace vandreth::test

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -19,19 +20,6 @@
 
 namespace vandreth::test {
 namespace {
-
-// Everything under a folder: each path (relative, with '/') and its bytes; a folder has none.
-using FolderListing = std::map<std::string, std::optional<std::string>>;
-
-FolderListing listing(const std::filesystem::path& folder)
-{
-    FolderListing entries;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-        const std::string name = entry.path().lexically_relative(folder).generic_string();
-        entries[name] = entry.is_directory() ? std::nullopt : std::make_optional(fileBytes(entry.path()).value_or(""));
-    }
-    return entries;
-}
 
 // The folder as a healthy save leaves it: the data folder with the state file alone in it.
 FolderListing savedListing(const std::string& bytes)
@@ -253,6 +241,54 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"FileInPlaceOfFolder", Damage::FileInPlaceOfFolder, false, std::nullopt, Save::Untouched},
         DamageCase{"ReadOnlyFile", Damage::ReadOnlyFile, true, kDeviceId, Save::WrittenOrUntouched}),
     CaseName());
+
+// A file of `bytes` named `name` in the data folder, last written `age` ago.
+void plantFile(const std::filesystem::path& folder, const std::string& name, const std::string& bytes,
+               std::chrono::seconds age)
+{
+    std::ofstream(folder / name, std::ios::binary) << bytes;
+    const HANDLE file = CreateFileW((folder / name).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER time{};
+    time.LowPart = now.dwLowDateTime;
+    time.HighPart = now.dwHighDateTime;
+    time.QuadPart -= static_cast<ULONGLONG>(age.count()) * 10000000ULL;
+    const FILETIME written{time.LowPart, time.HighPart};
+    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &written));
+    CloseHandle(file);
+}
+
+// A client killed in mid-save leaves its partial file behind, under a name that no later save
+// uses, and it may hold a token unlinked since. A save removes the state file's partial files
+// that are over a minute old; a younger one may be another running client's save, and other
+// files are not the client's to remove.
+TEST_F(StateFiles, ASaveRemovesItsPartialFilesOverAMinuteOld)
+{
+    writeRaw(stateFileBytes(server.origin(), kDeviceId));
+    const std::string leftover = stateFileBytes(server.origin(), kDeviceId, "tok-unlinked-since");
+    const FolderListing kept{
+        {"Vandreth/pc-client-state.json.4243-18.partial", leftover},
+        {"Vandreth/pc-client-state.json.bak", leftover},
+        {"Vandreth/other.json.4242-17.partial", leftover},
+        {"Vandreth/pc-client-state.json.x-17.partial", leftover},
+    };
+    plantFile(dataFolder(), "pc-client-state.json.4242-17.partial", leftover, std::chrono::minutes(5));
+    plantFile(dataFolder(), "pc-client-state.json.4243-18.partial", leftover, std::chrono::seconds(20));
+    plantFile(dataFolder(), "pc-client-state.json.bak", leftover, std::chrono::minutes(5));
+    plantFile(dataFolder(), "other.json.4242-17.partial", leftover, std::chrono::minutes(5));
+    plantFile(dataFolder(), "pc-client-state.json.x-17.partial", leftover, std::chrono::minutes(5));
+
+    ClientHarness client;
+    ASSERT_TRUE(client.start());
+    EXPECT_EQ(client.close(), 0);
+
+    FolderListing expected = savedListing(stateFileBytes(server.origin(), kDeviceId));
+    expected.insert(kept.begin(), kept.end());
+    EXPECT_EQ(listing(appData.folder()), expected);
+}
 
 // Every cut of a valid file, and every byte of it with its high bit flipped (which can never
 // leave valid JSON): each start is a fresh one, and the save at exit writes a valid file.

@@ -54,6 +54,14 @@ std::wstring environmentBlock(const std::vector<EnvironmentChange>& changes)
 
 }  // namespace
 
+std::filesystem::path besideThisProgram(const std::filesystem::path& relative)
+{
+    std::wstring self(MAX_PATH, L'\0');
+    self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
+    return (std::filesystem::path(self).parent_path() / std::filesystem::path(relative).make_preferred())
+        .lexically_normal();
+}
+
 ChildProcess::ChildProcess(const std::filesystem::path& program) : ChildProcess(program, ChildSetup{}) {}
 
 ChildProcess::ChildProcess(const std::filesystem::path& program, const ChildSetup& setup)

@@ -33,6 +33,9 @@ struct ChildSetup {
     HANDLE standardOutput = nullptr;
 };
 
+// The program at `relative` from the folder of this process's own program.
+std::filesystem::path besideThisProgram(const std::filesystem::path& relative);
+
 class ChildProcess {
 public:
     // Starts `program` as `setup` says; started() tells whether that worked.

@@ -60,6 +60,10 @@ inline constexpr const char* kNoAnswer = "Vandreth request failed before the ser
 inline constexpr const char* kTooSlow = "Vandreth stopped waiting: the server took too long to answer.";
 // What it reports for a redirect that leaves the origin.
 inline constexpr const char* kRedirectRefused = "Vandreth did not follow the service's redirect to another address.";
+// What it reports for a redirect whose Location names no address that could be asked.
+inline constexpr const char* kRedirectUnreadable = "Vandreth could not read the address that the service redirected to.";
+// What it reports when it runs out of memory while it reads or parses an answer.
+inline constexpr const char* kOutOfMemory = "Vandreth ran out of memory while reading the server's answer.";
 
 inline constexpr const char* kLinkStartPath = "/api/pc/link/start";
 inline constexpr const char* kLinkPollPath = "/api/pc/link/poll";
