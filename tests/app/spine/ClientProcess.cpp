@@ -8,10 +8,7 @@ namespace vandreth::test {
 // VANDRETH_CLIENT_PROGRAM is the program's path relative to the folder of this test program.
 std::filesystem::path clientProgram()
 {
-    std::wstring self(MAX_PATH, L'\0');
-    self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
-    return (std::filesystem::path(self).parent_path() / std::filesystem::path(VANDRETH_CLIENT_PROGRAM).make_preferred())
-        .lexically_normal();
+    return besideThisProgram(VANDRETH_CLIENT_PROGRAM);
 }
 
 ClientProcess::ClientProcess(const std::vector<EnvironmentChange>& changes, const std::filesystem::path& workingFolder)
