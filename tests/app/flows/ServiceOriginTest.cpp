@@ -93,11 +93,17 @@ TEST_P(SameServiceSpeltOtherwiseTest, StillGetsTheRequestsAndTheFileKeepsTheToke
     client.click(kRefreshButton);
     EXPECT_EQ(client.text(kStatusLine), kRefreshing);
     server.release("list");
-    ASSERT_TRUE(waitForRequestsTo(kInstancesPath, 2));
+    // The refresh is over before the create goes out, so that its answer cannot hide the create's.
+    ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
     server.replyOnce("POST", kCreatePath, ScriptedReply::json(200, R"({"message":"Made."})"));
+    // The list that the made RERI reloads waits until the create's text has been read.
+    server.replyOnce("GET", kInstancesPath, ScriptedReply::json(200, kOneProjectAnswer).heldUntil("reload"));
     client.setText(kNameEdit, "Spelt");
     client.click(kCreateButton);
     ASSERT_TRUE(client.waitForStatus("Made.")) << client.text(kStatusLine);
+    server.release("reload");
+    ASSERT_TRUE(waitForRequestsTo(kInstancesPath, 3));
+    ASSERT_TRUE(client.waitForStatus(loadedStatus(1))) << client.text(kStatusLine);
     for (const auto& request : server.requests()) {
         EXPECT_EQ(request.header("Authorization"), std::string("Bearer ") + kToken) << request.requestLine;
     }
