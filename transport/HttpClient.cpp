@@ -192,7 +192,9 @@ HopAnswer sendHop(Hop& hop, const std::string& bearerToken, const HttpLimits& li
     const std::wstring userAgent = widen(kUserAgent);
     const WinHttpHandle session(WinHttpOpen(userAgent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                             WINHTTP_NO_PROXY_BYPASS, 0));
-    const HttpLimits waits = waitsWithin(limits, std::chrono::duration_cast<milliseconds>(deadline - Clock::now()));
+    // Rounded up: a wait cut to what is left must end at the deadline, not a fraction of a
+    // millisecond before it, where its end would read as the server's failure.
+    const HttpLimits waits = waitsWithin(limits, std::chrono::ceil<milliseconds>(deadline - Clock::now()));
     if (!session || !setWaits(session.get(), waits)) {
         result.error = kSessionFailed;
         return answer;
