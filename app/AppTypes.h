@@ -28,7 +28,7 @@ struct TaskResult {
     // What the request was made for, as the window held it then: an answer that no longer
     // belongs to the link the window holds acts on nothing.
     LinkSnapshot madeFor;
-    // Where the request went: the origin that issues a link code, or the token of an approval.
+    // Where the request went. A link code, and the token of an approval, belong to that origin.
     std::string origin;
     // Set by the worker once it will write nothing more, just before it posts the result: the
     // window thread takes no result before, even when a forged message names it early.
